@@ -1,0 +1,337 @@
+#include "app/quillbrookdlg.h"
+
+#include "app/dlgunits.h"
+#include "app/menus.h"
+#include "app/resource.h"
+#include "platform/localtime.h"
+#include "search/search.h"
+#include "store/scan.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTreeWidget>
+
+QString g_strRootDir;
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quillbrook2.0.5");
+
+// A row shows its description on one line; the text itself keeps its line breaks.
+class OneLineDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override
+    {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        text.replace(QChar::LineSeparator, u' ');
+        return text;
+    }
+};
+
+} // namespace
+
+CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
+    : QDialog(parent)
+    , m_hIcon(QStringLiteral(":/res/quillbrook.png"))
+{
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    CreateControls();
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &CQuillbrookDlg::OnTimer);
+}
+
+CQuillbrookDlg::~CQuillbrookDlg() = default;
+
+void CQuillbrookDlg::CreateControls()
+{
+    setFont(QApplication::font());
+    const DialogUnits du(font());
+
+    m_menu = new QMenuBar(this);
+    m_menu->setNativeMenuBar(false);
+    BuildMainMenu(m_menu);
+    for (QAction* popup : m_menu->actions()) {
+        QMenu* menu = popup->menu();
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { OnInitMenuPopup(menu); });
+    }
+    connect(m_menu, &QMenuBar::triggered, this, [this](QAction* action) { OnCommand(CommandOf(action)); });
+
+    m_client = new QWidget(this);
+    auto* label = new QLabel(QStringLiteral("文档列表："), m_client);
+    label->setGeometry(du.Rect(18, 11, 39, 8).adjusted(0, -2, 0, 2));
+
+    m_editSearch = new QLineEdit(m_client);
+    m_editSearch->setObjectName(QStringLiteral("searchEdit"));
+    m_editSearch->setGeometry(du.Rect(113, 7, 271, 16));
+
+    auto* search = new QPushButton(QStringLiteral("搜索"), m_client);
+    search->setObjectName(QStringLiteral("searchButton"));
+    search->setGeometry(du.Rect(398, 8, 40, 14));
+    connect(search, &QPushButton::clicked, this, &CQuillbrookDlg::OnSearch);
+
+    auto* next = new QPushButton(QStringLiteral("下一条"), m_client);
+    next->setObjectName(QStringLiteral("nextButton"));
+    next->setGeometry(du.Rect(442, 8, 40, 14));
+    connect(next, &QPushButton::clicked, this, &CQuillbrookDlg::OnSearchNext);
+
+    auto* hint = new QLabel(QStringLiteral("多个搜索词用 | 分开"), m_client);
+    hint->setObjectName(QStringLiteral("searchHint"));
+    hint->setGeometry(du.Rect(501, 12, 94, 8).adjusted(0, -2, 0, 2));
+
+    m_btnClearAlert = new QPushButton(QStringLiteral("清除触发警示"), m_client);
+    m_btnClearAlert->setObjectName(QStringLiteral("clearAlertButton"));
+    m_btnClearAlert->setGeometry(du.Rect(811, 8, 71, 14));
+    m_btnClearAlert->hide();
+    connect(m_btnClearAlert, &QPushButton::clicked, this, &CQuillbrookDlg::OnClearAlert);
+
+    // No button is the default: Enter closes the window.
+    for (QPushButton* button : { search, next, m_btnClearAlert })
+        button->setAutoDefault(false);
+
+    m_list = new QTreeWidget(m_client);
+    m_list->setObjectName(QStringLiteral("dirList"));
+    m_list->setGeometry(du.Rect(7, 27, 888, 303));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setItemsExpandable(false);
+    m_list->setSortingEnabled(false);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setItemDelegate(new OneLineDelegate(m_list));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &CQuillbrookDlg::OnRClickDirList);
+    // The selection mark is the row last selected; keyboard focus alone does not move it.
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+        if (!selected.isEmpty())
+            m_selectionMark = m_list->indexOfTopLevelItem(selected.first());
+    });
+
+    const QSize client(du.X(902), du.Y(343));
+    resize(client.width(), client.height() + m_menu->sizeHint().height());
+    setMinimumSize(1024, 768);
+}
+
+void CQuillbrookDlg::SetupColumns()
+{
+    m_list->setColumnCount(4);
+    m_list->setHeaderLabels({ QStringLiteral("文档目录"), QStringLiteral("文档描述"), QStringLiteral("定时方案"),
+                              QStringLiteral("下次触发") });
+    const int widths[] = { 350, 1000, 260, 140 };
+    for (int column = 0; column < 4; ++column) {
+        m_list->setColumnWidth(column, widths[column]);
+        m_list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsMovable(false);
+}
+
+bool CQuillbrookDlg::OnInitDialog(const QString& rootDir)
+{
+    setWindowIcon(m_hIcon);
+    g_strRootDir = rootDir.isEmpty() ? QCoreApplication::applicationDirPath() : rootDir;
+    while (g_strRootDir.size() > 1 && g_strRootDir.endsWith(u'/'))
+        g_strRootDir.chop(1);
+    if (g_strRootDir == QStringLiteral("/"))
+        g_strRootDir.clear(); // the root of the file system: paths then begin with the separator
+    m_btnClearAlert->hide();
+    SetupColumns();
+    g_tNow = CurrentTime();
+    LoadDirList();
+    m_timer.start();
+    return true;
+}
+
+void CQuillbrookDlg::LoadDirList()
+{
+    m_list->clear();
+    m_list->setCurrentItem(nullptr);
+    const QStringList paths = CollectRowPaths(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir);
+    const qsizetype rootLength = g_strRootDir.size();
+    QString desc, schedText, nextText;
+    for (const QString& path : paths) {
+        auto* item = new QTreeWidgetItem(m_list);
+        item->setText(0, path.mid(rootLength));
+        ReadDirTexts(path, desc, schedText, nextText);
+        item->setText(1, desc);
+        item->setText(2, schedText);
+        item->setText(3, nextText);
+    }
+    m_list->setCurrentItem(nullptr);
+    m_list->clearSelection();
+    m_selectionMark = -1;
+    ClearSearchResults();
+}
+
+void CQuillbrookDlg::UpdateData(bool save)
+{
+    if (save)
+        m_strSearch = m_editSearch->text();
+    else
+        m_editSearch->setText(m_strSearch);
+}
+
+int CQuillbrookDlg::GetItemCount() const
+{
+    return m_list->topLevelItemCount();
+}
+
+QString CQuillbrookDlg::GetItemText(int row, int column) const
+{
+    const QTreeWidgetItem* item = m_list->topLevelItem(row);
+    return item ? item->text(column) : QString();
+}
+
+void CQuillbrookDlg::SetItemText(int row, int column, const QString& text)
+{
+    if (QTreeWidgetItem* item = m_list->topLevelItem(row))
+        item->setText(column, text);
+}
+
+int CQuillbrookDlg::GetSelectionMark() const
+{
+    return m_selectionMark < GetItemCount() ? m_selectionMark : -1;
+}
+
+void CQuillbrookDlg::SelectRow(int row)
+{
+    QTreeWidgetItem* item = m_list->topLevelItem(row);
+    if (!item)
+        return;
+    // Selecting must not scroll the list.
+    const int horizontal = m_list->horizontalScrollBar()->value();
+    const int vertical = m_list->verticalScrollBar()->value();
+    m_list->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->horizontalScrollBar()->setValue(horizontal);
+    m_list->verticalScrollBar()->setValue(vertical);
+    m_list->setFocus();
+}
+
+QString CQuillbrookDlg::RowFolder(int row) const
+{
+    return g_strRootDir + GetItemText(row, 0);
+}
+
+void CQuillbrookDlg::OnCommand(int id)
+{
+    switch (id) {
+    case ID_COPY_LIST: OnCopyListToClipboard(); break;
+    case ID_SET_DESC_TIMER: OnSetDescAndTimer(); break;
+    case ID_OPEN_DIR: OnOpenDirInExplorer(); break;
+    case ID_ARCHIVE_PREV_YEAR: OnArchivePrevYear(); break;
+    case ID_PAUSE_TIMER: OnPauseTimer(); break;
+    case ID_RELOAD: OnReload(); break;
+    case ID_LINK_EXTERNAL: OnLinkExternalDir(); break;
+    case ID_CLEAR_MANAGE_INFO: OnClearManageInfo(); break;
+    case ID_HELP: OnHelpPdf(); break;
+    default: break;
+    }
+}
+
+void CQuillbrookDlg::OnSize(int sizeType)
+{
+    if (sizeType != SIZE_RESTORED && sizeType != SIZE_MAXIMIZED)
+        return;
+    const QRect client = m_client->rect();
+    m_list->setGeometry(client.left() + 14, client.top() + 60, client.width() - 28, client.height() - 74);
+}
+
+QMenu* CQuillbrookDlg::CreateContextMenu()
+{
+    auto* menu = new QMenu(this);
+    BuildContextMenu(menu);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { OnInitMenuPopup(menu); });
+    return menu;
+}
+
+void CQuillbrookDlg::OnRClickDirList(const QPoint&)
+{
+    if (m_list->selectedItems().isEmpty())
+        return;
+    QMenu* menu = CreateContextMenu();
+    QAction* chosen = menu->exec(QCursor::pos());
+    const int id = CommandOf(chosen);
+    delete menu;
+    if (id != 0)
+        OnCommand(id);
+}
+
+void CQuillbrookDlg::OnInitMenuPopup(QMenu* popup)
+{
+    const QList<QAction*> actions = popup->actions();
+    if (actions.isEmpty() || CommandOf(actions.first()) != ID_SET_DESC_TIMER)
+        return;
+    const bool enabled = GetSelectionMark() != -1;
+    for (QAction* action : actions) {
+        switch (CommandOf(action)) {
+        case ID_SET_DESC_TIMER:
+        case ID_OPEN_DIR:
+        case ID_PAUSE_TIMER:
+        case ID_ARCHIVE_PREV_YEAR:
+        case ID_CLEAR_MANAGE_INFO: action->setEnabled(enabled); break;
+        default: break;
+        }
+    }
+}
+
+void CQuillbrookDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            // With no default button Enter acts as OK, which closes the window.
+            accept();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!m_list->itemAt(mouse->position().toPoint())) {
+            // A click below the rows leaves no row selected and no selection mark.
+            m_list->clearSelection();
+            m_list->setCurrentItem(nullptr);
+            m_selectionMark = -1;
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CQuillbrookDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    const int menuHeight = m_menu->sizeHint().height();
+    m_menu->setGeometry(0, 0, width(), menuHeight);
+    m_client->setGeometry(0, menuHeight, width(), height() - menuHeight);
+    if (!m_laidOut)
+        return;
+    OnSize(isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED);
+}
+
+void CQuillbrookDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_laidOut = true;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The main window: the folder list, the search controls, the alert button, the menus and the
+// one-second timer. Each subsystem defines its own handlers in its folder.
+#include <QDialog>
+#include <QIcon>
+#include <QString>
+#include <QTimer>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTreeWidget;
+class QWidget;
+
+// The root: the program's own folder, without a trailing separator.
+extern QString g_strRootDir;
+
+class CQuillbrookDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum SizeType { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
+
+    explicit CQuillbrookDlg(QWidget* parent = nullptr);
+    ~CQuillbrookDlg() override;
+
+    // Fixes the root (rootDir, or the program's folder when empty), loads the list, starts the timer.
+    bool OnInitDialog(const QString& rootDir = QString());
+    // Empties and refills the list from the folder tree.
+    void LoadDirList();
+    // Moves the search text between edit 1004 and m_strSearch (save: from the control).
+    void UpdateData(bool save);
+
+    // The list as the handlers see it: rows of four texts and a selection mark (-1 for none).
+    int GetItemCount() const;
+    QString GetItemText(int row, int column) const;
+    void SetItemText(int row, int column, const QString& text);
+    int GetSelectionMark() const;
+    // Selects and focuses the row and gives the list the focus, without scrolling.
+    void SelectRow(int row);
+    // The full path of a row's folder: the root followed by its column-0 text.
+    QString RowFolder(int row) const;
+
+    // The message map: runs the handler of a menu command.
+    void OnCommand(int id);
+
+    // Handlers.
+    void OnSize(int sizeType);
+    void OnTimer();
+    void OnClearAlert();
+    void OnRClickDirList(const QPoint& pos);
+    void OnInitMenuPopup(QMenu* popup);
+    void OnCopyListToClipboard();
+    void OnOpenDirInExplorer();
+    void OnReload();
+    void OnHelpPdf();
+    void OnSetDescAndTimer();
+    void OnClearManageInfo();
+    void OnPauseTimer();
+    void OnArchivePrevYear();
+    void OnLinkExternalDir();
+    void OnSearch();
+    void OnSearchNext();
+
+    // The caption flash of an alert: inverted on odd ticks, restored on even ones.
+    void FlashWindow(bool invert);
+
+    QTreeWidget* ListControl() const { return m_list; }
+    QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
+    QMenuBar* MenuBarControl() const { return m_menu; }
+    QTimer& Timer() { return m_timer; }
+    // A new context menu as the right click shows it (caller owns it).
+    QMenu* CreateContextMenu();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void SetupColumns();
+
+    QIcon m_hIcon;
+    QTreeWidget* m_list = nullptr;
+    QMenuBar* m_menu = nullptr;
+    QPushButton* m_btnClearAlert = nullptr;
+    QString m_strSearch;
+
+    QWidget* m_client = nullptr;
+    QLineEdit* m_editSearch = nullptr;
+    QTimer m_timer;
+    QString m_caption;
+    int m_selectionMark = -1;
+    bool m_laidOut = false; // the list keeps its template rectangle until the first resize
+};

@@ -1,0 +1,10 @@
+// The directory commands: archive to the previous year, link an outside folder.
+#include "app/quillbrookdlg.h"
+
+void CQuillbrookDlg::OnArchivePrevYear()
+{
+}
+
+void CQuillbrookDlg::OnLinkExternalDir()
+{
+}

@@ -1,0 +1,187 @@
+#include "platform/exclusivefile.h"
+
+#include "platform/fileattr.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReplaceFileContent(const QString& path, const QByteArray& content)
+{
+    const QByteArray target = NativePath(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray(".") : target.left(slash + 1);
+    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
+    // A hidden sibling in the same folder, so the rename stays on one file system.
+    QByteArray temp = dir + '.' + base.left(200) + ".XXXXXX";
+    if (slash < 0)
+        temp = temp.mid(2);
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, content.constData(), content.size());
+    ok = ::fchmod(fd, 0644) == 0 && ok;
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.constData(), target.constData()) == 0)
+        return true;
+    ::unlink(temp.constData());
+    return false;
+}
+
+CFile::~CFile()
+{
+    if (m_open)
+        Close();
+}
+
+bool CFile::Open(const QString& path, Mode mode)
+{
+    if (m_open || path.isEmpty())
+        return false;
+    const QByteArray native = NativePath(path);
+    int fd = ::open(native.constData(), (mode == modeRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && mode == modeCreate && errno == ENOENT) {
+        // Nothing to lock yet: the file comes into being whole when Close() commits it. The folder
+        // must exist and be writable for that, which the probe below tells now.
+        const qsizetype slash = native.lastIndexOf('/');
+        const QByteArray dir = slash <= 0 ? QByteArray(slash == 0 ? "/" : ".") : native.left(slash);
+        struct stat st;
+        if (::stat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(dir.constData(), W_OK) != 0)
+            return false;
+        if (native.size() - slash - 1 > 255 - 8) // room for the temporary name's suffix
+            return false;
+    } else if (fd < 0) {
+        return false;
+    } else {
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+    }
+    m_path = path;
+    m_mode = mode;
+    m_fd = fd;
+    m_open = true;
+    m_pos = 0;
+    m_dirty = mode == modeCreate;
+    m_loaded = mode == modeCreate;
+    m_content.clear();
+    return true;
+}
+
+void CFile::LoadWholeFile()
+{
+    if (m_loaded)
+        return;
+    m_content.clear();
+    if (m_fd >= 0) {
+        char buffer[65536];
+        qint64 offset = 0;
+        for (;;) {
+            const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, offset);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            m_content.append(buffer, n);
+            offset += n;
+        }
+    }
+    m_loaded = true;
+}
+
+QByteArray CFile::Read(qint64 maxBytes)
+{
+    if (!m_open || maxBytes <= 0 || m_pos < 0)
+        return {};
+    if (m_loaded) {
+        const QByteArray out = m_content.mid(m_pos, maxBytes);
+        m_pos += out.size();
+        return out;
+    }
+    QByteArray out(maxBytes, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < maxBytes) {
+        const ssize_t n = ::pread(m_fd, out.data() + got, static_cast<size_t>(maxBytes - got), m_pos + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    out.truncate(got);
+    m_pos += got;
+    return out;
+}
+
+void CFile::Write(const QByteArray& bytes)
+{
+    if (!m_open || m_mode == modeRead)
+        return;
+    LoadWholeFile();
+    if (m_content.size() < m_pos)
+        m_content.append(QByteArray(m_pos - m_content.size(), '\0'));
+    m_content.replace(m_pos, qMin<qint64>(bytes.size(), m_content.size() - m_pos), bytes);
+    m_pos += bytes.size();
+    m_dirty = true;
+}
+
+void CFile::SetLength(qint64 length)
+{
+    if (!m_open || m_mode == modeRead || length < 0)
+        return;
+    if (length == 0) {
+        m_content.clear();
+        m_loaded = true;
+    } else {
+        LoadWholeFile();
+        m_content.resize(length, '\0');
+    }
+    m_dirty = true;
+}
+
+bool CFile::Close()
+{
+    if (!m_open)
+        return false;
+    bool ok = true;
+    if (m_dirty)
+        ok = ReplaceFileContent(m_path, m_content);
+    Abort();
+    return ok;
+}
+
+void CFile::Abort()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock
+    m_fd = -1;
+    m_open = false;
+    m_dirty = false;
+    m_loaded = false;
+    m_content.clear();
+    m_pos = 0;
+}

@@ -1,0 +1,55 @@
+#include "platform/fileattr.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::uint32_t AttributesFromStat(const struct stat& st)
+{
+    if (S_ISDIR(st.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    if (S_ISREG(st.st_mode))
+        return FILE_ATTRIBUTE_ARCHIVE;
+    return FILE_ATTRIBUTE_NORMAL;
+}
+
+} // namespace
+
+QByteArray NativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+std::uint32_t GetFileAttributesAt(int dirFd, const char* name)
+{
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, 0) == 0)
+        return AttributesFromStat(st);
+    // A link whose target is missing still exists as an entry.
+    if (errno == ENOENT && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return FILE_ATTRIBUTE_REPARSE_POINT;
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+std::uint32_t GetFileAttributesW(const QString& path)
+{
+    if (path.isEmpty())
+        return INVALID_FILE_ATTRIBUTES;
+    const QByteArray native = NativePath(path);
+    return GetFileAttributesAt(AT_FDCWD, native.constData());
+}
+
+bool DeleteFileW(const QString& path)
+{
+    const QByteArray native = NativePath(path);
+    return !path.isEmpty() && ::unlink(native.constData()) == 0;
+}
+
+bool CreateDirectoryW(const QString& path)
+{
+    const QByteArray native = NativePath(path);
+    return !path.isEmpty() && ::mkdir(native.constData(), 0777) == 0;
+}

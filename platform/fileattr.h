@@ -1,0 +1,28 @@
+#pragma once
+// Windows-style file attributes, read from the file system. Directories (also reached through a
+// symbolic link) carry FILE_ATTRIBUTE_DIRECTORY, regular files FILE_ATTRIBUTE_ARCHIVE.
+#include <QString>
+#include <cstdint>
+
+constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;        // devices, pipes, sockets
+constexpr std::uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400; // a link whose target is gone
+constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+// Attributes of the entry at path, or INVALID_FILE_ATTRIBUTES when it does not exist or cannot
+// be queried. A dangling symbolic link exists but is neither a folder nor a file.
+std::uint32_t GetFileAttributesW(const QString& path);
+
+// Attributes of the entry name inside the folder opened as dirFd (one system call, no path
+// building); same rules as GetFileAttributesW.
+std::uint32_t GetFileAttributesAt(int dirFd, const char* name);
+
+// The file-system form of a path (UTF-8 bytes).
+QByteArray NativePath(const QString& path);
+
+// Removes a file; false when it could not be removed. Never removes a folder.
+bool DeleteFileW(const QString& path);
+
+// Creates one folder (no ancestors); false when it could not be created or already exists.
+bool CreateDirectoryW(const QString& path);

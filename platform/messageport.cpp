@@ -1,0 +1,60 @@
+#include "platform/messageport.h"
+
+#include <cstdio>
+
+namespace {
+
+class StderrMessagePort final : public MessagePort
+{
+public:
+    void ShowMessage(const QString& text) override
+    {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    bool AskYesNo(const QString& text) override
+    {
+        ShowMessage(text);
+        return false;
+    }
+};
+
+StderrMessagePort g_stderrPort;
+MessagePort* g_port = &g_stderrPort;
+
+} // namespace
+
+void SetMessagePort(MessagePort* port)
+{
+    g_port = port ? port : &g_stderrPort;
+}
+
+MessagePort& CurrentMessagePort()
+{
+    return *g_port;
+}
+
+void ShowMessage(const QString& text)
+{
+    g_port->ShowMessage(text);
+}
+
+bool AskYesNo(const QString& text)
+{
+    return g_port->AskYesNo(text);
+}
+
+QString FormatMessage(const QString& format, std::initializer_list<QString> values)
+{
+    QString out;
+    out.reserve(format.size() + 64);
+    auto value = values.begin();
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format[i] == u'%' && i + 1 < format.size() && format[i + 1] == u's' && value != values.end()) {
+            out += *value++;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The folder enumerators and the scan of the root, two levels deep.
+#include <QString>
+#include <QStringList>
+
+// Appends the names of folder's sub-folders (links to folders included), in file-system order.
+// A folder that cannot be read appends nothing. An entry whose attributes cannot be read shows
+// "%s获取属性异常！" with its path and ends the enumeration, keeping what was found.
+void ListSubDirs(QString folder, QStringList& names);
+// The same for the entries that are files.
+void ListDirFiles(QString folder, QStringList& names);
+
+// The texts of columns 1 to 3 for a folder: its description and its schedule texts.
+bool ReadDirTexts(QString folder, QString& desc, QString& schedText, QString& nextText);
+
+// The full paths of the folders that become rows, in order: each first-level folder that is
+// managed or has no sub-folders, otherwise its sub-folders.
+QStringList CollectRowPaths(const QString& root);

@@ -1,0 +1,68 @@
+#include "store/textfile.h"
+
+#include "platform/exclusivefile.h"
+
+QString ReadUnicodeText(CFile& file)
+{
+    if (file.GetPosition() == 0)
+        file.Seek(2);
+    const QByteArray bytes = file.Read(kTextCapacity * 2);
+    QString text;
+    text.reserve((bytes.size() + 1) / 2);
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    for (qsizetype i = 0; i < bytes.size(); i += 2) {
+        const char16_t unit = static_cast<char16_t>(b[i] | (i + 1 < bytes.size() ? b[i + 1] << 8 : 0));
+        if (unit == 0)
+            break;
+        text.append(QChar(unit));
+    }
+    return text;
+}
+
+void WriteUnicodeText(CFile& file, const QString& text)
+{
+    QByteArray bytes;
+    if (file.GetPosition() == 0)
+        bytes.append("\xFF\xFE", 2);
+    const qsizetype zero = text.indexOf(QChar(0));
+    const qsizetype length = zero < 0 ? text.size() : zero;
+    bytes.reserve(bytes.size() + length * 2);
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t unit = text[i].unicode();
+        bytes.append(static_cast<char>(unit & 0xFF));
+        bytes.append(static_cast<char>(unit >> 8));
+    }
+    file.Write(bytes);
+}
+
+void TruncateFile(CFile& file)
+{
+    file.SetLength(0);
+    file.Seek(0);
+}
+
+void SplitLines(QString text, QStringList& lines)
+{
+    lines.clear();
+    const QString crlf = QStringLiteral("\r\n");
+    qsizetype start = 0;
+    while (start < text.size()) {
+        const qsizetype at = text.indexOf(crlf, start);
+        if (at < 0) {
+            lines.append(text.mid(start));
+            break;
+        }
+        lines.append(text.mid(start, at - start));
+        start = at + 2;
+    }
+}
+
+bool ReadTextFile(const QString& path, QString& text)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
+    text = ReadUnicodeText(file);
+    file.Close();
+    return true;
+}
