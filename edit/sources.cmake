@@ -1,0 +1,3 @@
+list(APPEND QB_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/editcommands.cpp
+)

@@ -1,0 +1,30 @@
+#pragma once
+// Schedules: the record kept in a folder's schedule file, the date rules that give its next
+// trigger, the list texts, advancing a fired schedule and stopping one. Every operation takes the
+// folder's full path, shows its own messages and returns false after a failure.
+#include <QString>
+
+enum ScheduleMode {
+    SCHED_NONE = -1,
+    SCHED_YEARLY = 0,
+    SCHED_MONTHLY = 1,
+    SCHED_EVERY_N_DAYS = 2,
+    SCHED_EVERY_N_MONTHS = 3,
+};
+
+inline const QString kTimerFileName = QStringLiteral("Quillbrook.Timer");
+
+// The local time of the day at hour:minute, with the month-end rule and, when weekend is set, the
+// weekend rule. On failure clears ok and returns g_tNow.
+qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool& ok, int weekend);
+
+// The first trigger strictly later than g_tNow. On failure clears ok and puts the reason in error.
+qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, int weekend, bool& ok,
+                          QString& error);
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend);
+bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
+                         bool& weekend);
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText);
+bool ProcessDueSchedule(QString folder);
+bool StopSchedule(QString folder);

@@ -1,0 +1,6 @@
+list(APPEND QB_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/scanformat.cpp
+)
+list(APPEND QB_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/pausecommand.cpp
+)
