@@ -1,6 +1,9 @@
 #include "platform/fileattr.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +19,14 @@ std::uint32_t AttributesFromStat(const struct stat& st)
     return FILE_ATTRIBUTE_NORMAL;
 }
 
+QByteArray g_failingName;
+
 } // namespace
+
+void SetFailingAttributeName(const QByteArray& name)
+{
+    g_failingName = name;
+}
 
 QByteArray NativePath(const QString& path)
 {
@@ -25,13 +35,29 @@ QByteArray NativePath(const QString& path)
 
 std::uint32_t GetFileAttributesAt(int dirFd, const char* name)
 {
+    if (!g_failingName.isEmpty()) {
+        const char* base = std::strrchr(name, '/');
+        if (g_failingName == (base ? base + 1 : name))
+            return INVALID_FILE_ATTRIBUTES;
+    }
     struct stat st;
     if (::fstatat(dirFd, name, &st, 0) == 0)
         return AttributesFromStat(st);
-    // A link whose target is missing still exists as an entry.
-    if (errno == ENOENT && ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+    // A link whose target is missing, or that loops, still exists as an entry.
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
         return FILE_ATTRIBUTE_REPARSE_POINT;
     return INVALID_FILE_ATTRIBUTES;
+}
+
+std::uint32_t GetEntryAttributes(int dirFd, const char* name, unsigned char direntType)
+{
+    if (g_failingName.isEmpty()) {
+        if (direntType == DT_DIR)
+            return FILE_ATTRIBUTE_DIRECTORY;
+        if (direntType == DT_REG)
+            return FILE_ATTRIBUTE_ARCHIVE;
+    }
+    return GetFileAttributesAt(dirFd, name);
 }
 
 std::uint32_t GetFileAttributesW(const QString& path)

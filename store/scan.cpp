@@ -19,14 +19,7 @@ void ListEntries(const QString& folder, QStringList& names, std::uint32_t wanted
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
-        std::uint32_t attributes;
-        // The entry type, where the file system gives it, saves a query; links are followed.
-        if (entry->d_type == DT_DIR)
-            attributes = FILE_ATTRIBUTE_DIRECTORY;
-        else if (entry->d_type == DT_REG)
-            attributes = FILE_ATTRIBUTE_ARCHIVE;
-        else
-            attributes = GetFileAttributesAt(dirFd, name);
+        const std::uint32_t attributes = GetEntryAttributes(dirFd, name, entry->d_type);
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             ShowMessage(FormatMessage(QStringLiteral("%s获取属性异常！"),
                                       { JoinPath(folder, QFile::decodeName(name)) }));

@@ -1,0 +1,223 @@
+#include "app/menus.h"
+#include "app/quillbrookdlg.h"
+#include "app/resource.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct MenuItem
+{
+    QString text;
+    int id;
+    bool enabled;
+};
+
+std::vector<MenuItem> Items(QMenu* menu)
+{
+    std::vector<MenuItem> items;
+    for (QAction* action : menu->actions())
+        items.push_back({ action->isSeparator() ? QStringLiteral("-") : action->text(), CommandOf(action),
+                          action->isEnabled() });
+    return items;
+}
+
+QMenu* Popup(QMenuBar* bar, int index)
+{
+    return bar->actions().at(index)->menu();
+}
+
+// A tree of three rows.
+void MakeRows(const TempTree& tree)
+{
+    tree.MakeDir(QStringLiteral("甲类/文档一"));
+    tree.MakeDir(QStringLiteral("甲类/文档二"));
+    tree.MakeDir(QStringLiteral("乙类"));
+}
+
+} // namespace
+
+TEST(MainWindow, ControlsColumnsAndCaption)
+{
+    TempTree tree;
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Quillbrook2.0.5"));
+    QTreeWidget* list = dlg.ListControl();
+    ASSERT_EQ(list->columnCount(), 4);
+    const QStringList headings { QStringLiteral("文档目录"), QStringLiteral("文档描述"), QStringLiteral("定时方案"),
+                                 QStringLiteral("下次触发") };
+    const int widths[] = { 350, 1000, 260, 140 };
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(list->headerItem()->text(column), headings[column]);
+        EXPECT_EQ(list->columnWidth(column), widths[column]);
+    }
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_FALSE(list->rootIsDecorated());
+    EXPECT_TRUE(dlg.ClearAlertButton()->isHidden());
+    EXPECT_EQ(dlg.ClearAlertButton()->text(), QStringLiteral("清除触发警示"));
+    EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("searchButton"))->text(), QStringLiteral("搜索"));
+    EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("nextButton"))->text(), QStringLiteral("下一条"));
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("searchHint"))->text(), QStringLiteral("多个搜索词用 | 分开"));
+    EXPECT_TRUE(dlg.Timer().isActive());
+    EXPECT_EQ(dlg.Timer().interval(), 1000);
+    EXPECT_EQ(g_strRootDir, tree.Root());
+}
+
+TEST(MainWindow, ListKeepsItsTemplatePlaceUntilResizedThenFollowsTheWindow)
+{
+    TempTree tree;
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    const QRect templateRect = dlg.ListControl()->geometry();
+    dlg.show();
+    dlg.resize(1200, 900);
+    QApplication::processEvents();
+    const QRect laidOut = dlg.ListControl()->geometry();
+    EXPECT_NE(laidOut, templateRect);
+    EXPECT_EQ(laidOut.topLeft(), QPoint(14, 60));
+    EXPECT_EQ(laidOut.width(), dlg.ListControl()->parentWidget()->width() - 28);
+    EXPECT_EQ(laidOut.height(), dlg.ListControl()->parentWidget()->height() - 74);
+    EXPECT_GE(dlg.minimumWidth(), 1024);
+    EXPECT_GE(dlg.minimumHeight(), 768);
+}
+
+TEST(MainWindow, EscapeAndEnterCloseTheWindow)
+{
+    TempTree tree;
+    for (const Qt::Key key : { Qt::Key_Escape, Qt::Key_Return }) {
+        CQuillbrookDlg dlg;
+        dlg.OnInitDialog(tree.Root());
+        dlg.show();
+        auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+        edit->setFocus();
+        QTest::keyClick(edit, key);
+        EXPECT_FALSE(dlg.isVisible()) << key;
+    }
+}
+
+TEST(Menus, TextsCommandsAndPrompts)
+{
+    TempTree tree;
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    QMenuBar* bar = dlg.MenuBarControl();
+    ASSERT_EQ(bar->actions().size(), 3);
+    EXPECT_EQ(bar->actions().at(0)->text(), QStringLiteral("视图"));
+    EXPECT_EQ(bar->actions().at(1)->text(), QStringLiteral("目录"));
+
+    auto texts = [](QMenu* menu) {
+        QStringList out;
+        for (const MenuItem& item : Items(menu))
+            out.append(item.text + (item.id ? QStringLiteral("=") + QString::number(item.id) : QString()));
+        return out;
+    };
+    EXPECT_EQ(texts(Popup(bar, 0)),
+              (QStringList { QStringLiteral("复制所有列表内容=32788"), QStringLiteral("-"), QStringLiteral("重新加载=32792"),
+                             QStringLiteral("-"), QStringLiteral("软链接引入外部目录...=32794") }));
+    const QStringList folderItems { QStringLiteral("设置描述及定时...=32789"), QStringLiteral("-"),
+                                    QStringLiteral("定位到存储位置=32790"), QStringLiteral("-"),
+                                    QStringLiteral("暂停定时=32786"), QStringLiteral("-"),
+                                    QStringLiteral("归档到上年度=32785"), QStringLiteral("-") };
+    EXPECT_EQ(texts(Popup(bar, 1)), folderItems + QStringList { QStringLiteral("清除描述及定时=32797") });
+    EXPECT_EQ(texts(Popup(bar, 2)), QStringList { QStringLiteral("说明=57670") });
+    std::unique_ptr<QMenu> context(dlg.CreateContextMenu());
+    EXPECT_EQ(texts(context.get()), folderItems + QStringList { QStringLiteral("删除管理信息=32797") });
+
+    EXPECT_EQ(CommandPrompt(ID_ARCHIVE_PREV_YEAR), QStringLiteral("将目录下文档移动到年份名称的目录下"));
+    EXPECT_EQ(CommandPrompt(ID_LINK_EXTERNAL), QStringLiteral("用软链接方式将不是根目录下的外部目录纳入管理"));
+    EXPECT_EQ(Popup(bar, 0)->actions().at(0)->statusTip(), QStringLiteral("复制列表信息到剪贴板，便于自由处理"));
+    EXPECT_EQ(Popup(bar, 1)->actions().last()->statusTip(), QStringLiteral("删除描述及定时设置"));
+}
+
+TEST(Menus, FolderCommandsGreyWithoutASelectionMarkAndReloadClearsIt)
+{
+    TempTree tree;
+    MakeRows(tree);
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    ASSERT_EQ(dlg.GetItemCount(), 3);
+    QMenu* folders = Popup(dlg.MenuBarControl(), 1);
+    QMenu* view = Popup(dlg.MenuBarControl(), 0);
+
+    auto enabledCount = [](QMenu* menu) {
+        int n = 0;
+        for (const MenuItem& item : Items(menu))
+            n += item.id != 0 && item.enabled;
+        return n;
+    };
+    dlg.OnInitMenuPopup(folders);
+    EXPECT_EQ(enabledCount(folders), 0);
+    dlg.OnInitMenuPopup(view);
+    EXPECT_EQ(enabledCount(view), 3); // always offered, even with nothing selected
+
+    dlg.SelectRow(1);
+    EXPECT_EQ(dlg.GetSelectionMark(), 1);
+    dlg.OnInitMenuPopup(folders);
+    EXPECT_EQ(enabledCount(folders), 5);
+    std::unique_ptr<QMenu> context(dlg.CreateContextMenu());
+    dlg.OnInitMenuPopup(context.get());
+    EXPECT_EQ(enabledCount(context.get()), 5);
+
+    dlg.OnCommand(ID_RELOAD);
+    EXPECT_EQ(dlg.GetItemCount(), 3);
+    EXPECT_EQ(dlg.GetSelectionMark(), -1);
+    EXPECT_TRUE(dlg.ListControl()->selectedItems().isEmpty());
+    dlg.OnInitMenuPopup(folders);
+    EXPECT_EQ(enabledCount(folders), 0);
+}
+
+TEST(Menus, RightClickOffersTheMenuOnlyForARow)
+{
+    TempTree tree;
+    MakeRows(tree);
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.resize(1200, 900);
+    dlg.show();
+    QTreeWidget* list = dlg.ListControl();
+    QWidget* viewport = list->viewport();
+    const QPoint onRow = list->visualItemRect(list->topLevelItem(2)).center();
+    const QPoint below(onRow.x(), viewport->height() - 5);
+
+    int menusShown = 0;
+    auto closeMenuSoon = [&] {
+        QTimer::singleShot(0, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                ++menusShown;
+                popup->close();
+            }
+        });
+    };
+
+    QTest::mousePress(viewport, Qt::RightButton, {}, onRow);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, onRow);
+    EXPECT_EQ(dlg.GetSelectionMark(), 2);
+    closeMenuSoon();
+    QContextMenuEvent onRowEvent(QContextMenuEvent::Mouse, onRow, viewport->mapToGlobal(onRow));
+    QApplication::sendEvent(viewport, &onRowEvent);
+    EXPECT_EQ(menusShown, 1);
+
+    // Below the last row: the selection and the mark are cleared and no menu opens.
+    QTest::mousePress(viewport, Qt::RightButton, {}, below);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, below);
+    closeMenuSoon();
+    QContextMenuEvent belowEvent(QContextMenuEvent::Mouse, below, viewport->mapToGlobal(below));
+    QApplication::sendEvent(viewport, &belowEvent);
+    QApplication::processEvents();
+    EXPECT_EQ(menusShown, 1);
+    EXPECT_EQ(dlg.GetSelectionMark(), -1);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+}

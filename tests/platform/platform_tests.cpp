@@ -1,0 +1,139 @@
+#include "platform/exclusivefile.h"
+#include "platform/fileattr.h"
+#include "platform/localtime.h"
+#include "platform/messageport.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+TEST(FileAttributes, FoldersFilesLinksAndMissingEntries)
+{
+    TempTree tree;
+    tree.MakeDir(QStringLiteral("dir"));
+    tree.WriteBytes(QStringLiteral("file.txt"), "x");
+    tree.Symlink(tree.Path(QStringLiteral("dir")), QStringLiteral("dirlink"));
+    tree.Symlink(tree.Path(QStringLiteral("file.txt")), QStringLiteral("filelink"));
+    tree.Symlink(tree.Path(QStringLiteral("gone")), QStringLiteral("dangling"));
+
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dir"))), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt"))), FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dirlink"))), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("filelink"))), FILE_ATTRIBUTE_ARCHIVE);
+    // A dangling link exists, but is neither a folder nor a file.
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dangling"))), FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("missing"))), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt/below"))), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(QString()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QString(300, u'长'))), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(ExclusiveFile, OpenFailsWhileAnotherHolderHasTheFile)
+{
+    TempTree tree;
+    tree.WriteBytes(QStringLiteral("f"), "abc");
+    const QString path = tree.Path(QStringLiteral("f"));
+    {
+        HeldFile held(path);
+        ASSERT_TRUE(held.IsHeld());
+        CFile file;
+        EXPECT_FALSE(file.Open(path, CFile::modeRead));
+        EXPECT_FALSE(file.Open(path, CFile::modeReadWrite));
+        EXPECT_FALSE(file.Open(path, CFile::modeCreate));
+    }
+    // Two opens in one process conflict too.
+    CFile first;
+    ASSERT_TRUE(first.Open(path, CFile::modeRead));
+    CFile second;
+    EXPECT_FALSE(second.Open(path, CFile::modeRead));
+    first.Close();
+    EXPECT_TRUE(second.Open(path, CFile::modeRead));
+}
+
+TEST(ExclusiveFile, FoldersAndImpossiblePathsAreFailedOpens)
+{
+    TempTree tree;
+    tree.MakeDir(QStringLiteral("dir"));
+    tree.WriteBytes(QStringLiteral("plain"), "x");
+    CFile file;
+    EXPECT_FALSE(file.Open(tree.Path(QStringLiteral("dir")), CFile::modeRead));
+    EXPECT_FALSE(file.Open(tree.Path(QStringLiteral("dir")), CFile::modeCreate));
+    EXPECT_FALSE(file.Open(tree.Path(QStringLiteral("missing")), CFile::modeRead));
+    EXPECT_FALSE(file.Open(tree.Path(QStringLiteral("plain/child")), CFile::modeCreate));
+    EXPECT_FALSE(file.Open(tree.Path(QStringLiteral("nofolder/child")), CFile::modeCreate));
+    EXPECT_FALSE(file.Open(tree.Path(QString(256, u'a')), CFile::modeCreate));
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(ExclusiveFile, WritesReplaceTheWholeFileOnlyWhenClosed)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("f"));
+    tree.WriteBytes(QStringLiteral("f"), "old content");
+
+    CFile file;
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    EXPECT_TRUE(file.Read(100).isEmpty()); // create-always starts empty
+    file.Write("new");
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("old content")); // nothing torn meanwhile
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("new"));
+
+    // Read, then rewrite in place from the start.
+    ASSERT_TRUE(file.Open(path, CFile::modeReadWrite));
+    EXPECT_EQ(file.Read(2), QByteArray("ne"));
+    file.Seek(1);
+    file.Write("XYZ");
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("nXYZ"));
+
+    // An aborted operation stores nothing; no temporary file is left behind.
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("discarded");
+    file.Abort();
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("nXYZ"));
+    EXPECT_EQ(QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList { QStringLiteral("f") });
+}
+
+TEST(LocalTime, RoundTripsAndNormalisesInSeveralZones)
+{
+    for (const char* zone : { "Asia/Shanghai", "UTC", "Europe/Berlin" }) {
+        ScopedTimeZone tz(zone);
+        qint64 t = 0;
+        ASSERT_TRUE(MakeLocalTime(2026, 12, 8, 10, 0, 0, t)) << zone;
+        LocalTime local;
+        ASSERT_TRUE(ToLocalTime(t, local));
+        EXPECT_EQ(local.year, 2026);
+        EXPECT_EQ(local.month, 12);
+        EXPECT_EQ(local.day, 8);
+        EXPECT_EQ(local.hour, 10);
+        EXPECT_EQ(local.weekday, 2); // a Tuesday
+        // The platform moves a day past the month's end into the next month.
+        ASSERT_TRUE(MakeLocalTime(2026, 4, 31, 9, 0, 0, t));
+        ASSERT_TRUE(ToLocalTime(t, local));
+        EXPECT_EQ(local.month, 5);
+        EXPECT_EQ(local.day, 1);
+    }
+    ScopedTimeZone utc("UTC");
+    qint64 t = 0;
+    ASSERT_TRUE(MakeLocalTime(1969, 12, 31, 23, 59, 59, t)); // -1 is a time, not a failure
+    EXPECT_EQ(t, -1);
+}
+
+TEST(MessagePort, FormatsFillsPlacesInOrderAndRecorderAnswers)
+{
+    EXPECT_EQ(FormatMessage(QStringLiteral("文件%s拷贝到%s失败！"), { QStringLiteral("/a"), QStringLiteral("/b") }),
+              QStringLiteral("文件/a拷贝到/b失败！"));
+    EXPECT_EQ(FormatMessage(QStringLiteral("%s创建失败！"), { QStringLiteral("100%s") }),
+              QStringLiteral("100%s创建失败！"));
+    EXPECT_EQ(FormatMessage(QStringLiteral("no places"), { QStringLiteral("x") }), QStringLiteral("no places"));
+
+    RecordingMessagePort port;
+    port.answers = { true };
+    EXPECT_TRUE(AskYesNo(QStringLiteral("q1")));
+    EXPECT_FALSE(AskYesNo(QStringLiteral("q2"))); // an empty queue answers No
+    ShowMessage(QStringLiteral("m"));
+    EXPECT_EQ(port.questions, (QStringList { QStringLiteral("q1"), QStringLiteral("q2") }));
+    EXPECT_EQ(port.messages, QStringList { QStringLiteral("m") });
+}

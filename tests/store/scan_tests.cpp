@@ -1,0 +1,147 @@
+include "app/quillbrookdlg.h"
+#include "platform/fileattr.h"
+#include "store/desc.h"
+#include "store/scan.h"
+#include "testsupport.h"
+
+#include <QDirIterator>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Names of a folder's sub-folders in the order the file system gives them.
+QStringList EnumerationOrder(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+    return names;
+}
+
+QStringList Column0(const CQuillbrookDlg& dlg)
+{
+    QStringList rows;
+    for (int row = 0; row < dlg.GetItemCount(); ++row)
+        rows.append(dlg.GetItemText(row, 0));
+    return rows;
+}
+
+} // namespace
+
+TEST(Scan, FirstLevelRulesGiveTheRowsInEnumerationOrder)
+{
+    TempTree tree;
+    RecordingMessagePort messages;
+    tree.MakeDir(QStringLiteral("A/sub")); // managed: stands for itself
+    tree.WriteText(QStringLiteral("A/") + kDescFileName, QStringLiteral("甲\r\n乙"));
+    tree.MakeDir(QStringLiteral("B/B1/deeper")); // below the second level: never a row
+    tree.MakeDir(QStringLiteral("B/B2"));
+    tree.WriteText(QStringLiteral("B/B2/") + kDescFileName, QStringLiteral("二"));
+    tree.MakeDir(QStringLiteral("D"));
+    tree.WriteBytes(QStringLiteral("F/only-a-file.txt"), "x"); // files only: a folder without sub-folders
+    tree.MakeDir(QStringLiteral(".hidden"));
+    tree.WriteBytes(QStringLiteral("root-file.txt"), "ignored");
+
+    QStringList expected;
+    for (const QString& name : EnumerationOrder(tree.Root())) {
+        if (name == QStringLiteral("B")) {
+            for (const QString& sub : EnumerationOrder(tree.Path(name)))
+                expected.append(QStringLiteral("/B/") + sub);
+        } else {
+            expected.append(u'/' + name);
+        }
+    }
+    ASSERT_EQ(expected.size(), 6);
+
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    EXPECT_EQ(Column0(dlg), expected);
+    const int rowA = expected.indexOf(QStringLiteral("/A"));
+    EXPECT_EQ(dlg.GetItemText(rowA, 1), QStringLiteral("甲\r\n乙"));
+    EXPECT_EQ(dlg.GetItemText(expected.indexOf(QStringLiteral("/B/B2")), 1), QStringLiteral("二"));
+    for (const QString& unmanaged : { QStringLiteral("/B/B1"), QStringLiteral("/D"), QStringLiteral("/F") })
+        for (int column = 1; column < 4; ++column)
+            EXPECT_TRUE(dlg.GetItemText(expected.indexOf(unmanaged), column).isEmpty());
+    EXPECT_EQ(dlg.RowFolder(rowA), tree.Path(QStringLiteral("A")));
+    EXPECT_EQ(dlg.GetSelectionMark(), -1);
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST(Scan, LinksToFoldersAreListedAtEitherLevel)
+{
+    TempTree outside;
+    outside.MakeDir(QStringLiteral("ext/inner"));
+    TempTree tree;
+    tree.Symlink(outside.Path(QStringLiteral("ext")), QStringLiteral("L1"));
+    tree.MakeDir(QStringLiteral("C"));
+    tree.Symlink(outside.Path(QStringLiteral("ext")), QStringLiteral("C/L2"));
+    tree.Symlink(tree.Path(QStringLiteral("missing")), QStringLiteral("C/dangling"));
+
+    QStringList rows = CollectRowPaths(tree.Root());
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList { tree.Path(QStringLiteral("C/L2")), tree.Path(QStringLiteral("L1/inner")) }));
+}
+
+TEST(Scan, EnumeratorsTakeFoldersOrFilesAndAppend)
+{
+    TempTree tree;
+    tree.MakeDir(QStringLiteral("d1"));
+    tree.WriteBytes(QStringLiteral("f1"), "x");
+    QStringList names { QStringLiteral("kept") };
+    ListSubDirs(tree.Root(), names);
+    EXPECT_EQ(names, (QStringList { QStringLiteral("kept"), QStringLiteral("d1") }));
+    names.clear();
+    ListDirFiles(tree.Root(), names);
+    EXPECT_EQ(names, QStringList { QStringLiteral("f1") });
+    names.clear();
+    ListSubDirs(tree.Path(QStringLiteral("missing")), names);
+    ListSubDirs(tree.Path(QStringLiteral("f1")), names);
+    EXPECT_TRUE(names.isEmpty());
+}
+
+TEST(Scan, EmptyOrUnreadableRootGivesAnEmptyList)
+{
+    TempTree tree;
+    RecordingMessagePort messages;
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    EXPECT_EQ(dlg.GetItemCount(), 0);
+    g_strRootDir = tree.Path(QStringLiteral("missing"));
+    dlg.LoadDirList();
+    EXPECT_EQ(dlg.GetItemCount(), 0);
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST(Scan, AnAttributeFailureEndsThatEnumerationOnlyWithOneMessage)
+{
+    TempTree tree;
+    RecordingMessagePort messages;
+    tree.MakeDir(QStringLiteral("C/bad"));
+    tree.MakeDir(QStringLiteral("C/good"));
+    tree.MakeDir(QStringLiteral("E"));
+    SetFailingAttributeName("bad");
+    QStringList rows = CollectRowPaths(tree.Root());
+    SetFailingAttributeName({});
+
+    EXPECT_EQ(messages.messages, QStringList { tree.Path(QStringLiteral("C/bad")) + QStringLiteral("获取属性异常！") });
+    // The second level keeps what came before the failing entry; the first level goes on.
+    EXPECT_TRUE(rows.contains(tree.Path(QStringLiteral("E"))));
+    EXPECT_FALSE(rows.contains(tree.Path(QStringLiteral("C/bad"))));
+    QStringList order;
+    ListSubDirs(tree.Path(QStringLiteral("C")), order);
+    const bool goodFirst = order.indexOf(QStringLiteral("good")) < order.indexOf(QStringLiteral("bad"));
+    EXPECT_EQ(rows.contains(tree.Path(QStringLiteral("C/good"))), goodFirst);
+    EXPECT_EQ(rows.contains(tree.Path(QStringLiteral("C"))), !goodFirst); // nothing found: C stands alone
+
+    // A link that loops exists as an entry: no message, not a folder.
+    tree.Symlink(tree.Path(QStringLiteral("loop")), QStringLiteral("loop"));
+    messages.messages.clear();
+    QStringList names;
+    ListSubDirs(tree.Root(), names);
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_FALSE(names.contains(QStringLiteral("loop")));
+}
