@@ -1,4 +1,4 @@
-include "app/quillbrookdlg.h"
+#include "app/quillbrookdlg.h"
 #include "platform/fileattr.h"
 #include "store/desc.h"
 #include "store/scan.h"
