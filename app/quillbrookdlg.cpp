@@ -128,6 +128,7 @@ void CQuillbrookDlg::CreateControls()
     const QSize client(du.X(902), du.Y(343));
     resize(client.width(), client.height() + m_menu->sizeHint().height());
     setMinimumSize(1024, 768);
+    move(0, 0); // the window opens at the screen's top left, not centred
 }
 
 void CQuillbrookDlg::SetupColumns()
