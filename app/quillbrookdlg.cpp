@@ -25,8 +25,6 @@ QString g_strRootDir;
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quillbrook2.0.5");
-
 // A row shows its description on one line; the text itself keeps its line breaks.
 class OneLineDelegate final : public QStyledItemDelegate
 {
@@ -47,7 +45,7 @@ CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
     : QDialog(parent)
     , m_hIcon(QStringLiteral(":/res/quillbrook.png"))
 {
-    setWindowTitle(kCaption);
+    setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);

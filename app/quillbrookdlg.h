@@ -17,6 +17,8 @@ class QWidget;
 // The root: the program's own folder, without a trailing separator.
 extern QString g_strRootDir;
 
+inline const QString kMainCaption = QStringLiteral("Quillbrook2.0.5");
+
 class CQuillbrookDlg : public QDialog
 {
     Q_OBJECT
@@ -94,7 +96,6 @@ private:
     QWidget* m_client = nullptr;
     QLineEdit* m_editSearch = nullptr;
     QTimer m_timer;
-    QString m_caption;
     int m_selectionMark = -1;
     bool m_laidOut = false; // the list keeps its template rectangle until the first resize
 };

@@ -4,9 +4,20 @@
 
 qint64 g_tNow = 0;
 
+namespace {
+
+qint64 (*g_timeSource)() = nullptr;
+
+} // namespace
+
 qint64 CurrentTime()
 {
-    return static_cast<qint64>(std::time(nullptr));
+    return g_timeSource ? g_timeSource() : static_cast<qint64>(std::time(nullptr));
+}
+
+void SetTimeSource(qint64 (*source)())
+{
+    g_timeSource = source;
 }
 
 bool ToLocalTime(qint64 t, LocalTime& out)

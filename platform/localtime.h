@@ -17,8 +17,10 @@ struct LocalTime
     int weekday = 0; // 0 Sunday to 6 Saturday
 };
 
-// The wall clock now.
+// The wall clock now, or the test clock when one is set.
 qint64 CurrentTime();
+// Replaces the wall clock (tests drive the reminder tick with it); nullptr restores it.
+void SetTimeSource(qint64 (*source)());
 
 // Splits t into local calendar fields; false when the platform cannot convert it.
 bool ToLocalTime(qint64 t, LocalTime& out);
