@@ -15,6 +15,25 @@ bool PathExists(const QString& path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsSameOrBelow(const QString& path, const QString& base)
+{
+    return path == base || path.startsWith(base.endsWith(u'/') ? base : base + u'/');
+}
+
+// True when the folder the link goes into lies in the root once links on the way are followed; a
+// folder linked in earlier leads outside, and a new link there would land in the outside folder.
+bool ParentStaysInRoot(const QString& root, const QString& linkPath)
+{
+    const QString realRoot = QFileInfo(root.isEmpty() ? QStringLiteral("/") : root).canonicalFilePath();
+    if (realRoot.isEmpty())
+        return true; // no root to compare with; the creation fails on its own
+    QString folder = linkPath.left(qMax<qsizetype>(0, linkPath.lastIndexOf(u'/')));
+    while (folder.size() > root.size() && !QFileInfo::exists(folder))
+        folder.truncate(folder.lastIndexOf(u'/'));
+    const QString real = QFileInfo(folder.isEmpty() ? QStringLiteral("/") : folder).canonicalFilePath();
+    return real.isEmpty() || IsSameOrBelow(real, realRoot);
+}
+
 } // namespace
 
 bool CreateDirJunction(QString externalDir, QString linkPath)
@@ -47,6 +66,8 @@ QString CheckLinkInput(const QString& root, const QString& externalDir, const QS
     // The link must land inside the root: a ".." step would take it (and its parent folder) out.
     if (managedDir.split(u'/').contains(QStringLiteral("..")))
         return QStringLiteral("管理目录不能包含“..”！");
+    if (!ParentStaysInRoot(root, root + managedDir))
+        return QStringLiteral("管理目录不能位于根目录之外！");
     return {};
 }
 

@@ -9,7 +9,8 @@
 bool CreateDirJunction(QString externalDir, QString linkPath);
 
 // The tests of the link dialog's OK that need no disk change, in their order: the message of the
-// first one that fails, empty when all pass. managedDir is relative to root and begins with "/".
+// first one that fails, empty when all pass. managedDir is relative to root and begins with "/";
+// it may not climb out of the root with "..", nor go into a linked folder that lies outside it.
 QString CheckLinkInput(const QString& root, const QString& externalDir, const QString& managedDir);
 
 // The rest of OK: creates the link's parent folder (one level, whatever comes of it), then the link.

@@ -43,6 +43,13 @@ TEST(LinkInput, EachTestInOrder)
     EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/../escape")), Msg("管理目录不能包含“..”！"));
     EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/cat/../../escape")), Msg("管理目录不能包含“..”！"));
     EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/cat/..")), Msg("管理目录不能包含“..”！"));
+    // A folder linked in earlier leads outside: a new link must not land in it.
+    tree.MakeDir(QStringLiteral("outside/deeper"));
+    tree.Symlink(outside, QStringLiteral("root/linked"));
+    EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/linked/new")), Msg("管理目录不能位于根目录之外！"));
+    EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/linked/deeper/new")), Msg("管理目录不能位于根目录之外！"));
+    EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/linked")), QString()); // exists: told later
+    EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/新类/new")), QString());
     // Only existence is asked of the outside path; dots inside a name are just a name.
     EXPECT_EQ(CheckLinkInput(root, tree.Path(QStringLiteral("file.txt")), QStringLiteral("/cat/..a")), QString());
     EXPECT_EQ(CheckLinkInput(root, outside, QStringLiteral("/大类/小类")), QString());
