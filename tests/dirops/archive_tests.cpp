@@ -1,4 +1,5 @@
 #include "dirops/archive.h"
+#include "platform/fileattr.h"
 #include "platform/localtime.h"
 #include "testsupport.h"
 
@@ -232,4 +233,25 @@ TEST(Archive, YearOutsideTheCenturyDoesNotCopyIntoItself)
                 << year << " run " << run;
         }
     }
+}
+
+TEST(Archive, UnreadableEntryEndsOnlyItsListing)
+{
+    RecordingMessagePort messages;
+    TempTree tree;
+    tree.WriteText(QStringLiteral("doc/Quillbrook.desc"), QStringLiteral("d"));
+    tree.WriteBytes(QStringLiteral("doc/a.txt"), "a");
+    tree.WriteBytes(QStringLiteral("doc/sub/bad.txt"), "b");
+    const QString folder = tree.Path(QStringLiteral("doc"));
+    SetFailingAttributeName("bad.txt");
+    const bool archived = ArchiveToYearFolder(folder, 2025);
+    SetFailingAttributeName({});
+
+    // Both listings of sub meet the entry; the copy goes on with what was listed.
+    const QString attributeFailure = Msg("%s获取属性异常！", { folder + QStringLiteral("/sub/bad.txt") });
+    EXPECT_TRUE(archived);
+    EXPECT_EQ(messages.messages,
+              (QStringList { attributeFailure, attributeFailure, Msg("%s成功归档到年份目录！", { folder }) }));
+    EXPECT_EQ(FilesBelow(tree.Path(QStringLiteral("doc/2025"))), QStringList { QStringLiteral("a.txt") });
+    EXPECT_TRUE(tree.Exists(QStringLiteral("doc/2025/sub")));
 }
