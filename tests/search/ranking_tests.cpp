@@ -12,18 +12,6 @@ QStringList Split(const QString& text)
     return terms;
 }
 
-// The rows in the order "下一条" visits them: the best key is last.
-QList<int> VisitOrder(const CSortStringArray& keys)
-{
-    QList<int> rows;
-    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
-        int count = 0, row = 0;
-        EXPECT_TRUE(ParseMatchKey(keys[i], count, row)) << keys[i].toStdString();
-        rows.append(row);
-    }
-    return rows;
-}
-
 } // namespace
 
 TEST(SplitSearchTerms, SplitsAtBarsAndKeepsEverythingElse)
@@ -80,15 +68,6 @@ TEST(SortNoCase, OrdersKeysAsTextIgnoringCase)
     EXPECT_EQ(keys, (QStringList { QStringLiteral("1,10"), QStringLiteral("1,2"), QStringLiteral("1,9"),
                                    QStringLiteral("2,0"), QStringLiteral("A"), QStringLiteral("a1"),
                                    QStringLiteral("b") }));
-}
-
-TEST(RankMatches, ThirteenSingleMatchesAreVisitedInTextOrderOfTheirKeys)
-{
-    QStringList rows;
-    for (int i = 0; i <= 12; ++i)
-        rows << QStringLiteral("/分类/文档%1 合同").arg(i);
-    const CSortStringArray keys = RankMatches(rows, { QStringLiteral("合同") });
-    EXPECT_EQ(VisitOrder(keys), (QList<int> { 9, 8, 7, 6, 5, 4, 3, 2, 12, 11, 10, 1, 0 }));
 }
 
 TEST(RankMatches, CountsTermsNotOccurrencesAndIgnoresEmptyTerms)
