@@ -1,19 +1,34 @@
 // The commands that work on the list as a whole or hand a folder to the desktop.
 #include "app/listtext.h"
 #include "app/quillbrookdlg.h"
+#include "platform/messageport.h"
 #include "platform/shellport.h"
 #include "store/desc.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <new>
+
 void CQuillbrookDlg::OnCopyListToClipboard()
 {
-    QList<QStringList> rows;
-    rows.reserve(GetItemCount());
-    for (int row = 0; row < GetItemCount(); ++row)
-        rows.append({ GetItemText(row, 0), GetItemText(row, 1), GetItemText(row, 2), GetItemText(row, 3) });
-    QGuiApplication::clipboard()->setText(FormatListText(rows));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QString text;
+    try {
+        QList<QStringList> rows;
+        rows.reserve(GetItemCount());
+        for (int row = 0; row < GetItemCount(); ++row)
+            rows.append({ GetItemText(row, 0), GetItemText(row, 1), GetItemText(row, 2), GetItemText(row, 3) });
+        text = FormatListText(rows);
+    } catch (const std::bad_alloc&) {
+        clipboard->clear();
+        ShowMessage(QStringLiteral("剪贴板资源不足！"));
+        return;
+    }
+    clipboard->setText(text);
+    // The desktop may refuse to hand the clipboard over; then it does not hold our text.
+    if (clipboard->text() != text)
+        ShowMessage(QStringLiteral("使用剪贴板失败！"));
 }
 
 void CQuillbrookDlg::OnOpenDirInExplorer()
@@ -31,5 +46,6 @@ void CQuillbrookDlg::OnReload()
 
 void CQuillbrookDlg::OnHelpPdf()
 {
+    // Whether the document is there is the desktop's business: nothing is shown when it is not.
     Shell().OpenPath(JoinPath(g_strRootDir, QStringLiteral("说明.pdf")));
 }

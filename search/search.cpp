@@ -1,5 +1,7 @@
 #include "search/search.h"
 
+#include "schedule/scanformat.h"
+
 #include <algorithm>
 
 QStringList g_arrRowTexts;
@@ -8,7 +10,8 @@ int g_nMatchPos = -1;
 
 void CSortStringArray::SortNoCase()
 {
-    std::stable_sort(begin(), end(), [](const QString& a, const QString& b) {
+    // The keys are unique, so any correct sort gives the one order.
+    std::sort(begin(), end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });
 }
@@ -17,4 +20,52 @@ void ClearSearchResults()
 {
     g_arrRowTexts.clear();
     g_arrMatchKeys.clear();
+}
+
+void SplitSearchTerms(QStringList& terms, QStringView text)
+{
+    terms.clear();
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype bar = text.indexOf(u'|', pos);
+        const qsizetype end = bar < 0 ? text.size() : bar;
+        terms.append(text.mid(pos, std::min<qsizetype>(end - pos, kMaxTermLength)).toString());
+        if (bar < 0)
+            break;
+        pos = bar + 1;
+    }
+}
+
+QString JoinRowTexts(const QStringList& columns)
+{
+    QString text;
+    for (const QString& column : columns)
+        text += QStringView(column).left(kRowColumnCapacity);
+    return text;
+}
+
+QString MatchKey(int count, int row)
+{
+    return QString::number(count) + u',' + QString::number(row);
+}
+
+bool ParseMatchKey(const QString& key, int& count, int& row)
+{
+    return ScanFormat(key, u"%d,%d", { &count, &row }) == 2;
+}
+
+CSortStringArray RankMatches(const QStringList& rowTexts, const QStringList& terms)
+{
+    CSortStringArray keys;
+    for (qsizetype row = 0; row < rowTexts.size(); ++row) {
+        int found = 0;
+        for (const QString& term : terms) {
+            if (!term.isEmpty() && rowTexts[row].contains(term, Qt::CaseSensitive))
+                ++found;
+        }
+        if (found > 0)
+            keys.append(MatchKey(found, int(row)));
+    }
+    keys.SortNoCase();
+    return keys;
 }
