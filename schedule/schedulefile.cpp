@@ -74,9 +74,26 @@ void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString&
     ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kSpecMax);
 }
 
+// Line 2: the stored trigger. Its hour and minute replace line 1's, except where they only differ
+// because the set time did not exist on that day (the spring change moved it to the first valid
+// time): the schedule keeps its set time for the triggers after that one.
 void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour, int& minute)
 {
-    ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &hour, &minute });
+    int storedHour = hour, storedMinute = minute;
+    ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &storedHour, &storedMinute });
+    if (storedHour == hour && storedMinute == minute)
+        return;
+    const auto inRange = [](int y, int mo, int d, int h, int mi) {
+        return y >= 1970 && y <= 3000 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 && mi >= 0
+            && mi <= 59;
+    };
+    qint64 stored, set;
+    if (inRange(year, month, day, storedHour, storedMinute) && inRange(year, month, day, hour, minute)
+        && LocalWallTime(year, month, day, storedHour, storedMinute, stored)
+        && LocalWallTime(year, month, day, hour, minute, set) && stored == set)
+        return;
+    hour = storedHour;
+    minute = storedMinute;
 }
 
 int ParseNumber(const QString& line, int initial)
