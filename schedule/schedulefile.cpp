@@ -67,7 +67,7 @@ QString SchedulePath(const QString& folder)
     return JoinPath(folder, kTimerFileName);
 }
 
-// Line 1: mode, hour, minute and the spec (the text after the third semicolon up to the first
+// Line 1: mode, hour, minute and the mode's details (the text after the third semicolon up to the first
 // blank, at most 63 characters). Places not read keep their values.
 void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString& spec)
 {

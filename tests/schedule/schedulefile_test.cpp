@@ -173,7 +173,7 @@ TEST_F(ScheduleFile, ReadForEdit)
     EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
     EXPECT_EQ(mode, -1);
 
-    // The spec is cut at the first blank and at 63 characters.
+    // The details are cut at the first blank and at 63 characters.
     Put(QStringLiteral("2;9;0;2024-9-16, 7\r\n2026-1-1,9,0\r\n5\r\n0"));
     EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
     EXPECT_EQ(spec, QStringLiteral("2024-9-16,"));
@@ -290,7 +290,7 @@ TEST_F(ScheduleFile, AdvancingCountsOneOff)
     EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;9;0;1\r\n2024-11-1,9,0\r\n-1\r\n0")));
     EXPECT_TRUE(messages.messages.isEmpty());
 
-    // A spec that no longer passes the date rules: deleted by the writer, nothing raised.
+    // Details that no longer pass the date rules: deleted by the writer, nothing raised.
     Put(QStringLiteral("2;9;0;2024-9-31,3\r\n2024-10-1,9,0\r\n-1\r\n0"));
     EXPECT_FALSE(ProcessDueSchedule(folder));
     EXPECT_FALSE(tree.Exists(kTimer));
