@@ -36,7 +36,7 @@ void CQuillbrookDlg::OnSetDescAndTimer()
         && !AskYesNo(QStringLiteral("不建议直接管理一级目录，被管理后会忽略下级子目录！是否继续？")))
         return;
 
-    DlgCreate dlg;
+    DlgCreate dlg(this);
     const QString folder = g_strRootDir + relative;
     dlg.m_strPath = folder;
     dlg.m_strDesc = GetItemText(row, 1);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -85,7 +86,9 @@ TEST(DlgCreate, TemplateTextsAndLayout)
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->objectName(), QString::fromLatin1(order[i]));
     }
-    d.dlg.grab().save(QStringLiteral("/tmp/dlgcreate.png"));
+    mode->setCurrentIndex(3);
+    d.Edit("specEdit")->setText(QStringLiteral("2024-9-15,1"));
+    d.dlg.grab().save(QDir::temp().filePath(QStringLiteral("dlgcreate.png")));
 }
 
 TEST(DlgCreate, ValidationOrderOnOk)
