@@ -109,7 +109,7 @@ int DlgCreate::DoModal()
 bool DlgCreate::OnInitDialog()
 {
     // Filling the list and selecting the caller's mode is not the user's choice: the
-    // specification filled in by the caller stays.
+    // schedule text filled in by the caller stays.
     const QSignalBlocker blocker(m_cbMode);
     m_cbMode->clear();
     for (const ModeItem& mode : kModes)

@@ -40,7 +40,7 @@ bool InRange(int value, int low, int high)
     return value >= low && value <= high;
 }
 
-// The schedule file keeps the specification as one word of at most 63 units; anything else would
+// The schedule file keeps the schedule text as one word of at most 63 units; anything else would
 // be read back cut short.
 bool FileCanKeep(const QString& spec)
 {

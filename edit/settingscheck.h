@@ -26,11 +26,11 @@ struct SettingsEntries
     bool weekend = false;
 };
 
-// The longest specification the schedule file keeps.
+// The longest schedule text the schedule file keeps.
 constexpr int kMaxSpecLength = 63;
 constexpr int kMaxDescLength = 1000;
 
-// The mode's test of the specification text. Modes outside 0 to 3 are refused with no message.
+// The mode's test of its schedule text. Modes outside 0 to 3 are refused with no message.
 SettingsCheck CheckScheduleSpec(int mode, const QString& spec, bool weekend);
 
 // Every test of OK, in order: folder, description length, then (with a mode) the time and the

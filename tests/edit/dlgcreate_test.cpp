@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -246,7 +247,7 @@ TEST(DlgCreate, ModeChangeEmptiesSpecAndShowsHint)
     d.Open();
     QComboBox* mode = d.Find<QComboBox>("modeCombo");
     QLabel* hint = d.Find<QLabel>("hintLabel");
-    // The caller's specification stays when the dialog opens.
+    // The caller's schedule text stays when the dialog opens.
     EXPECT_EQ(mode->currentIndex(), 2);
     EXPECT_EQ(d.Edit("specEdit")->text(), QStringLiteral("2024-9-15,3"));
     EXPECT_EQ(hint->text(), QStringLiteral("如：2024-9-15,1 表示从2024年9月15日开始，每1天触发一次"));
@@ -275,7 +276,7 @@ TEST(DlgCreate, ModeChangeEmptiesSpecAndShowsHint)
     EXPECT_EQ(odd.dlg.m_nMode, -1);
 }
 
-TEST(DlgCreate, SpecificationTheFileCannotKeepIsRefused)
+TEST(DlgCreate, ScheduleTextTheFileCannotKeepIsRefused)
 {
     OpenDialog d;
     d.Open();
@@ -319,9 +320,17 @@ TEST(DlgCreate, DescriptionLineBreaksAreCrLf)
     d.dlg.m_strDesc = QStringLiteral("第一行\r\n第二行");
     d.Open();
     EXPECT_EQ(d.Find<QPlainTextEdit>("descEdit")->toPlainText(), QStringLiteral("第一行\n第二行"));
+    // Enter in the description box is a line break, not OK.
+    QPlainTextEdit* desc = d.Find<QPlainTextEdit>("descEdit");
+    desc->setFocus();
+    desc->moveCursor(QTextCursor::End);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(desc, &press);
+    EXPECT_TRUE(d.StillOpen());
+    EXPECT_EQ(desc->toPlainText(), QStringLiteral("第一行\n第二行\n"));
     d.Ok();
     EXPECT_TRUE(d.Accepted());
-    EXPECT_EQ(d.dlg.m_strDesc, QStringLiteral("第一行\r\n第二行"));
+    EXPECT_EQ(d.dlg.m_strDesc, QStringLiteral("第一行\r\n第二行\r\n"));
 
     // A line break counts as two characters against the limit, as stored.
     OpenDialog full;
