@@ -2,6 +2,7 @@
 
 #include "platform/fileattr.h"
 #include "platform/messageport.h"
+#include "schedule/schedule.h"
 #include "store/desc.h"
 
 #include <QFile>
@@ -48,7 +49,7 @@ bool ReadDirTexts(QString folder, QString& desc, QString& schedText, QString& ne
     desc = ReadDirDesc(folder);
     schedText.clear();
     nextText.clear();
-    return true;
+    return GetScheduleTexts(folder, schedText, nextText);
 }
 
 QStringList CollectRowPaths(const QString& root)

@@ -1,0 +1,284 @@
+#include "platform/exclusivefile.h"
+#include "platform/fileattr.h"
+#include "platform/localtime.h"
+#include "platform/messageport.h"
+#include "schedule/calendar.h"
+#include "schedule/scanformat.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
+#include "store/textfile.h"
+
+#include <limits>
+
+namespace {
+
+const QString kMsgOpenFailed = QStringLiteral("处理定时错误，%s打开失败！");
+const QString kMsgDamagedRead = QStringLiteral("获取定时信息错误，文件%s内容异常，已自动清理！");
+const QString kMsgDamagedDue = QStringLiteral("处理定时错误，文件%s内容异常，已自动清理！");
+const QString kMsgCreateFailed = QStringLiteral("%s创建失败，请检查目录是否有写权限！");
+const QString kMsgComputeFailed = QStringLiteral("%s初始化发生错误，已自动清理！%s");
+
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr int kSpecMax = 63;
+
+enum class Load { Lines, NoFile, Failed };
+
+// The steps every reader of a schedule file begins with. With keepOpen the file is opened for
+// rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
+// A file of fewer than three lines is deleted with damageMessage; three lines gain a fourth "0".
+Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList& lines,
+                  CFile* keepOpen = nullptr)
+{
+    CFile local;
+    CFile& file = keepOpen ? *keepOpen : local;
+    if (!file.Open(path, keepOpen ? CFile::modeReadWrite : CFile::modeRead)) {
+        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+            return Load::NoFile;
+        ShowMessage(FormatMessage(kMsgOpenFailed, { path }));
+        return Load::Failed;
+    }
+    QString text = ReadUnicodeText(file);
+    if (keepOpen) {
+        // The rewrite copies the lines whole, so take the text to its end, not just the first
+        // buffer's worth.
+        while (text.size() % kTextCapacity == 0 && !text.isEmpty()) {
+            const QString more = ReadUnicodeText(file);
+            text += more;
+            if (more.isEmpty())
+                break;
+        }
+    } else {
+        file.Close();
+    }
+    SplitLines(text, lines);
+    if (lines.size() < 3) {
+        file.Abort();
+        DeleteFileW(path);
+        ShowMessage(FormatMessage(damageMessage, { path }));
+        return Load::Failed;
+    }
+    if (lines.size() == 3)
+        lines.append(QStringLiteral("0"));
+    return Load::Lines;
+}
+
+QString SchedulePath(const QString& folder)
+{
+    return JoinPath(folder, kTimerFileName);
+}
+
+// Line 1: mode, hour, minute and the spec (the text after the third semicolon up to the first
+// blank, at most 63 characters). Places not read keep their values.
+void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString& spec)
+{
+    ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kSpecMax);
+}
+
+// Line 2: the stored trigger. Its hour and minute replace line 1's, except where they only differ
+// because the set time did not exist on that day (the spring change moved it to the first valid
+// time): the schedule keeps its set time for the triggers after that one.
+void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour, int& minute)
+{
+    int storedHour = hour, storedMinute = minute;
+    ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &storedHour, &storedMinute });
+    if (storedHour == hour && storedMinute == minute)
+        return;
+    const auto inRange = [](int y, int mo, int d, int h, int mi) {
+        return y >= 1970 && y <= 3000 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 && mi >= 0
+            && mi <= 59;
+    };
+    qint64 stored, set;
+    if (inRange(year, month, day, storedHour, storedMinute) && inRange(year, month, day, hour, minute)
+        && LocalWallTime(year, month, day, storedHour, storedMinute, stored)
+        && LocalWallTime(year, month, day, hour, minute, set) && stored == set)
+        return;
+    hour = storedHour;
+    minute = storedMinute;
+}
+
+int ParseNumber(const QString& line, int initial)
+{
+    int value = initial;
+    ScanFormat(line, u"%d", { &value });
+    return value;
+}
+
+} // namespace
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend)
+{
+    const QString path = SchedulePath(folder);
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate)) {
+        ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
+        return false;
+    }
+    TruncateFile(file);
+    if (mode == SCHED_NONE) {
+        for (const QString& line : { QStringLiteral("-1;0;0;\r\n"), QStringLiteral("0\r\n"),
+                                     QStringLiteral("0\r\n"), QStringLiteral("0") })
+            WriteUnicodeText(file, line);
+    } else {
+        bool ok = true;
+        QString error;
+        const qint64 next = ComputeNextTrigger(mode, spec, hour, minute, weekend ? 1 : 0, ok, error);
+        LocalTime lt;
+        if (ok && !ToLocalTime(next, lt)) {
+            ok = false;
+            error = QStringLiteral("矫正时间发生错误，请注意格式要求！");
+        }
+        if (!ok) {
+            // The old schedule goes too: the file is removed before the message box runs.
+            file.Abort();
+            DeleteFileW(path);
+            ShowMessage(FormatMessage(kMsgComputeFailed, { folder, error }));
+            return false;
+        }
+        const QString semicolon = QStringLiteral(";");
+        WriteUnicodeText(file, QString::number(mode) + semicolon + QString::number(hour) + semicolon
+                                   + QString::number(minute) + semicolon + spec + kCrLf);
+        WriteUnicodeText(file, QStringLiteral("%1-%2-%3,%4,%5\r\n")
+                                   .arg(lt.year).arg(lt.month).arg(lt.day).arg(lt.hour).arg(lt.minute));
+        WriteUnicodeText(file, QString::number(count) + kCrLf);
+        WriteUnicodeText(file, weekend ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    if (!file.Close()) {
+        // The new content could not be stored; the old file is unchanged.
+        ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
+        return false;
+    }
+    return true;
+}
+
+bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
+                         bool& weekend)
+{
+    QStringList lines;
+    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    case Load::Failed: return false;
+    case Load::NoFile:
+        mode = SCHED_NONE;
+        spec.clear();
+        hour = minute = count = 0;
+        weekend = false;
+        return true;
+    case Load::Lines: break;
+    }
+    QString readSpec;
+    ParseLine1(lines[0], mode, hour, minute, readSpec);
+    if (mode == SCHED_NONE) {
+        spec.clear();
+        hour = minute = count = 0;
+        weekend = false;
+        return true;
+    }
+    spec = readSpec;
+    count = ParseNumber(lines[2], 0);
+    weekend = ParseNumber(lines[3], 0) != 0;
+    return true;
+}
+
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
+{
+    QStringList lines;
+    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    case Load::Failed: return false;
+    case Load::NoFile:
+        schedText.clear();
+        nextText.clear();
+        return true;
+    case Load::Lines: break;
+    }
+    int mode = SCHED_NONE, hour = 0, minute = 0;
+    QString spec;
+    ParseLine1(lines[0], mode, hour, minute, spec);
+    if (mode == SCHED_NONE) {
+        schedText.clear();
+        nextText.clear();
+        return true;
+    }
+    int year = 0, month = 0, day = 0;
+    ParseLine2(lines[1], year, month, day, hour, minute);
+    nextText = QStringLiteral("%1-%2-%3 %4:%5")
+                   .arg(year)
+                   .arg(month)
+                   .arg(day)
+                   .arg(hour, 2, 10, QChar(u'0'))
+                   .arg(minute, 2, 10, QChar(u'0'));
+    if (ParseNumber(lines[2], -1) == 0)
+        nextText = QStringLiteral("已停止");
+
+    int a = 0, b = 0, c = 0, n = 0;
+    switch (mode) {
+    case SCHED_YEARLY:
+        ScanFormat(spec, u"%d-%d", { &a, &b });
+        schedText = QStringLiteral("每年%1月%2日%3点%4分触发").arg(a).arg(b).arg(hour).arg(minute);
+        break;
+    case SCHED_MONTHLY:
+        ScanFormat(spec, u"%d", { &a });
+        schedText = QStringLiteral("每月%1日%2点%3分触发").arg(a).arg(hour).arg(minute);
+        break;
+    case SCHED_EVERY_N_DAYS:
+        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
+        schedText = QStringLiteral("%1年%2月%3日起，每%4天%5点%6分")
+                        .arg(a).arg(b).arg(c).arg(n).arg(hour).arg(minute);
+        break;
+    case SCHED_EVERY_N_MONTHS:
+        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
+        schedText = QStringLiteral("%1年%2月%3日起，每%4个月%5点%6分")
+                        .arg(a).arg(b).arg(c).arg(n).arg(hour).arg(minute);
+        break;
+    default: break; // an unknown mode leaves the caller's text
+    }
+    return true;
+}
+
+bool ProcessDueSchedule(QString folder)
+{
+    QStringList lines;
+    if (LoadSchedule(SchedulePath(folder), kMsgDamagedDue, lines) != Load::Lines)
+        return false;
+    int mode = SCHED_NONE, hour = 0, minute = 0;
+    QString spec;
+    ParseLine1(lines[0], mode, hour, minute, spec);
+    if (mode == SCHED_NONE)
+        return false;
+    int count = ParseNumber(lines[2], 0);
+    if (count == 0)
+        return false;
+    const int weekend = ParseNumber(lines[3], 0);
+    int year = 0, month = 0, day = 0;
+    ParseLine2(lines[1], year, month, day, hour, minute);
+
+    // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
+    // and the rewrite below stores a proper next trigger.
+    qint64 t = 0;
+    const bool valid = year >= 1970 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31
+        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59
+        && LocalWallTime(year, month, day, hour, minute, t);
+    if (valid && t > g_tNow)
+        return false;
+
+    // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
+    if (count != -1 && count != std::numeric_limits<int>::min())
+        --count;
+    return WriteScheduleFile(folder, mode, hour, minute, spec, count, weekend != 0);
+}
+
+bool StopSchedule(QString folder)
+{
+    const QString path = SchedulePath(folder);
+    CFile file;
+    QStringList lines;
+    switch (LoadSchedule(path, kMsgDamagedRead, lines, &file)) {
+    case Load::Failed: return false;
+    case Load::NoFile: return true; // nothing to stop, and nothing is created
+    case Load::Lines: break;
+    }
+    TruncateFile(file);
+    WriteUnicodeText(file, lines[0] + kCrLf);
+    WriteUnicodeText(file, lines[1] + kCrLf);
+    WriteUnicodeText(file, QStringLiteral("0\r\n"));
+    WriteUnicodeText(file, lines[3]);
+    return file.Close();
+}

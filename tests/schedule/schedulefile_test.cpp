@@ -1,0 +1,353 @@
+#include "schedtest.h"
+#include "schedule/schedule.h"
+#include "store/scan.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <climits>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kTimer = QStringLiteral("Quillbrook.Timer");
+const QString kDamagedRead = QStringLiteral("获取定时信息错误，文件%1内容异常，已自动清理！");
+const QString kDamagedDue = QStringLiteral("处理定时错误，文件%1内容异常，已自动清理！");
+const QString kOpenFailed = QStringLiteral("处理定时错误，%1打开失败！");
+
+QByteArray Lines(const QString& text)
+{
+    return Utf16File(text);
+}
+
+class ScheduleFile : public testing::Test
+{
+protected:
+    ScopedTimeZone tz { "Asia/Shanghai" };
+    RecordingMessagePort messages;
+    TempTree tree;
+    QString folder = tree.Root();
+    QString file = tree.Path(kTimer);
+
+    void Put(const QString& text) { tree.WriteBytes(kTimer, Lines(text)); }
+    QByteArray Bytes() const { return tree.ReadBytes(kTimer); }
+};
+
+} // namespace
+
+TEST_F(ScheduleFile, WritesTheExactBytes)
+{
+    g_tNow = At(2026, 12, 8, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1")));
+
+    // No leading zeros in line 2; the count is written as passed.
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_YEARLY, 7, 5, QStringLiteral("3-5"), 0, false));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("0;7;5;3-5\r\n2027-3-5,7,5\r\n0\r\n0")));
+
+    // No schedule: the fixed four lines whatever else is passed.
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_NONE, 23, 59, QStringLiteral("2024-1-1,3"), 7, true));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0")));
+    EXPECT_TRUE(messages.messages.isEmpty());
+    // Nothing is left beside the file.
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList { kTimer });
+}
+
+TEST_F(ScheduleFile, FailedComputationRemovesTheOldSchedule)
+{
+    g_tNow = At(2024, 9, 1, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 0, QStringLiteral("2024-9-31,3"), -1, false));
+    EXPECT_FALSE(tree.Exists(kTimer));
+    EXPECT_EQ(messages.messages,
+              QStringList { folder + QStringLiteral("初始化发生错误，已自动清理！起始日期不正确，如果周末前推则起始日期需避开周末！") });
+}
+
+TEST_F(ScheduleFile, WriteFailuresLeaveTheOldFile)
+{
+    g_tNow = At(2024, 9, 1, 10, 0);
+    Put(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n-1\r\n1"));
+    const QByteArray before = Bytes();
+    {
+        HeldFile held(file);
+        ASSERT_TRUE(held.IsHeld());
+        EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 9, 0, QStringLiteral("1"), 3, false));
+    }
+    EXPECT_EQ(Bytes(), before);
+    const QString missing = tree.Path(QStringLiteral("no/such"));
+    EXPECT_FALSE(WriteScheduleFile(missing, SCHED_NONE, 0, 0, QString(), 0, false));
+    EXPECT_EQ(messages.messages,
+              (QStringList { file + QStringLiteral("创建失败，请检查目录是否有写权限！"),
+                             missing + u'/' + kTimer + QStringLiteral("创建失败，请检查目录是否有写权限！") }));
+}
+
+TEST_F(ScheduleFile, LoadStepsForEveryReader)
+{
+    g_tNow = At(2024, 9, 20, 10, 0);
+    // No file.
+    int mode = 5, hour = 5, minute = 5, count = 5;
+    QString spec = QStringLiteral("x"), sched = QStringLiteral("old"), next = QStringLiteral("old");
+    bool weekend = true;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(-1, 0, 0, 0, false));
+    EXPECT_TRUE(spec.isEmpty());
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_TRUE(sched.isEmpty() && next.isEmpty());
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_FALSE(tree.Exists(kTimer)); // stopping creates nothing
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // A file another process holds: each reader reports it and leaves everything as it was.
+    const QString active = QStringLiteral("2;9;5;2024-9-16,7\r\n2024-9-23,9,5\r\n2\r\n0");
+    Put(active);
+    {
+        HeldFile held(file);
+        ASSERT_TRUE(held.IsHeld());
+        sched = next = QStringLiteral("old");
+        EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+        EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
+        EXPECT_EQ(sched + next, QStringLiteral("oldold"));
+        EXPECT_FALSE(ProcessDueSchedule(folder));
+        EXPECT_FALSE(StopSchedule(folder));
+    }
+    EXPECT_EQ(Bytes(), Lines(active));
+    EXPECT_EQ(messages.messages, QStringList(4, kOpenFailed.arg(file)));
+    messages.messages.clear();
+
+    // Fewer than three lines: deleted, with the reader's own message.
+    const std::function<bool()> readers[] = {
+        [&] { return ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend); },
+        [&] { return GetScheduleTexts(folder, sched, next); },
+        [&] { return ProcessDueSchedule(folder); },
+        [&] { return StopSchedule(folder); },
+    };
+    const QString damage[] = { kDamagedRead, kDamagedRead, kDamagedDue, kDamagedRead };
+    for (const QByteArray& content : { Lines(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n")), QByteArray(),
+                                       Lines(QString()), Lines(QStringLiteral("1;8;30;31")) }) {
+        for (int i = 0; i < 4; ++i) {
+            tree.WriteBytes(kTimer, content);
+            messages.messages.clear();
+            EXPECT_FALSE(readers[i]()) << i;
+            EXPECT_FALSE(tree.Exists(kTimer)) << i;
+            EXPECT_EQ(messages.messages, QStringList { damage[i].arg(file) }) << i;
+        }
+    }
+    messages.messages.clear();
+
+    // Exactly three lines: accepted, the weekend flag reads as off.
+    Put(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n4"));
+    weekend = true;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(1, 8, 30, 4, false));
+    EXPECT_EQ(spec, QStringLiteral("31"));
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2024-9-30 08:30"));
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n0\r\n0")));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ScheduleFile, ReadForEdit)
+{
+    int mode = -1, hour = 7, minute = 7, count = 7;
+    QString spec;
+    bool weekend = false;
+    Put(QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(1, 8, 30, -1, true));
+    EXPECT_EQ(spec, QStringLiteral("31"));
+
+    // Mode -1 reads as no schedule whatever the other lines hold.
+    Put(QStringLiteral("-1;9;9;2-2\r\n2026-1-1,9,9\r\n5\r\n1"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(-1, 0, 0, 0, false));
+    EXPECT_TRUE(spec.isEmpty());
+
+    // A line 1 that does not begin with a number leaves the caller's mode.
+    Put(QStringLiteral("x;9;9;2-2\r\n2026-1-1,9,9\r\n5\r\n1"));
+    mode = -1;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(mode, -1);
+
+    // The spec is cut at the first blank and at 63 characters.
+    Put(QStringLiteral("2;9;0;2024-9-16, 7\r\n2026-1-1,9,0\r\n5\r\n0"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(spec, QStringLiteral("2024-9-16,"));
+    Put(QStringLiteral("0;9;0;") + QString(80, u'1') + QStringLiteral("\r\n2026-1-1,9,0\r\n5\r\n0"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_EQ(spec, QString(63, u'1'));
+}
+
+TEST_F(ScheduleFile, ListTexts)
+{
+    struct Row
+    {
+        QString lines, sched, next;
+    } rows[] = {
+        { QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1"), QStringLiteral("每月31日8点30分触发"),
+          QStringLiteral("2026-12-31 08:30") },
+        { QStringLiteral("0;9;0;2-29\r\n2027-2-26,9,0\r\n3\r\n1"), QStringLiteral("每年2月29日9点0分触发"),
+          QStringLiteral("2027-2-26 09:00") },
+        { QStringLiteral("2;9;5;2024-9-16,7\r\n2024-9-23,9,5\r\n2\r\n0"), QStringLiteral("2024年9月16日起，每7天9点5分"),
+          QStringLiteral("2024-9-23 09:05") },
+        { QStringLiteral("3;18;0;2024-1-31,1\r\n2024-2-29,18,0\r\n0\r\n0"),
+          QStringLiteral("2024年1月31日起，每1个月18点0分"), QStringLiteral("已停止") },
+        { QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0"), QString(), QString() },
+        { QStringLiteral("x;0;0;\r\n0\r\n0\r\n0"), QString(), QString() },
+        // Line 2's time is the one shown.
+        { QStringLiteral("1;8;30;31\r\n2026-12-31,9,45\r\n-1\r\n1"), QStringLiteral("每月31日9点45分触发"),
+          QStringLiteral("2026-12-31 09:45") },
+        // Three lines are enough.
+        { QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1"), QStringLiteral("每月31日8点30分触发"),
+          QStringLiteral("2026-12-31 08:30") },
+        // An unknown mode sets the next-trigger text only.
+        { QStringLiteral("7;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1"), QStringLiteral("kept"),
+          QStringLiteral("2026-12-31 08:30") },
+    };
+    for (const Row& row : rows) {
+        Put(row.lines);
+        QString sched = QStringLiteral("kept"), next = QStringLiteral("kept");
+        EXPECT_TRUE(GetScheduleTexts(folder, sched, next)) << row.lines.toStdString();
+        EXPECT_EQ(sched, row.sched);
+        EXPECT_EQ(next, row.next);
+        // The row reader fills columns 2 and 3 the same way.
+        QString desc, sched2, next2;
+        if (row.sched != QStringLiteral("kept")) {
+            EXPECT_TRUE(ReadDirTexts(folder, desc, sched2, next2));
+            EXPECT_EQ(sched2, row.sched);
+            EXPECT_EQ(next2, row.next);
+        }
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+    // A damaged file makes the row reader report false.
+    Put(QStringLiteral("1;8;30;31"));
+    QString desc, sched, next;
+    EXPECT_FALSE(ReadDirTexts(folder, desc, sched, next));
+}
+
+TEST_F(ScheduleFile, AdvancingCountsOneOff)
+{
+    // Due when the stored trigger equals now, not a second before.
+    const QString monthly = QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n%1\r\n0");
+    Put(monthly.arg(3));
+    g_tNow = At(2026, 12, 31, 8, 30) - 1;
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(monthly.arg(3)));
+    g_tNow += 1;
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2027-1-31,8,30\r\n2\r\n0")));
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+
+    // The count table: 1 -> stopped, -1 stays, -5 -> -6, the lowest count stays without limit.
+    const std::pair<int, QString> counts[] = { { 1, QStringLiteral("0") },
+                                               { -1, QStringLiteral("-1") },
+                                               { -5, QStringLiteral("-6") },
+                                               { INT_MIN, QString::number(INT_MIN) } };
+    for (const auto& [before, after] : counts) {
+        Put(monthly.arg(before));
+        g_tNow = At(2026, 12, 31, 9, 0);
+        EXPECT_TRUE(ProcessDueSchedule(folder)) << before;
+        EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2027-1-31,8,30\r\n%1\r\n0").arg(after))) << before;
+    }
+    QString sched, next;
+    Put(monthly.arg(1));
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("已停止"));
+    g_tNow = At(2027, 2, 1, 0, 0);
+    EXPECT_FALSE(ProcessDueSchedule(folder)); // stopped: never fires again
+
+    // Never due: mode -1, count 0, or an unreadable line 1.
+    for (const QString& text : { QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0"),
+                                 QStringLiteral("1;8;30;31\r\n2020-1-1,8,30\r\n0\r\n0"),
+                                 QStringLiteral("?;8;30;31\r\n2020-1-1,8,30\r\n5\r\n0") }) {
+        Put(text);
+        EXPECT_FALSE(ProcessDueSchedule(folder));
+        EXPECT_EQ(Bytes(), Lines(text));
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // Three days missed: a daily schedule fires once and moves to the first trigger after now.
+    Put(QStringLiteral("2;9;0;2024-9-1,1\r\n2024-9-17,9,0\r\n5\r\n0"));
+    g_tNow = At(2024, 9, 20, 10, 0);
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("2;9;0;2024-9-1,1\r\n2024-9-21,9,0\r\n4\r\n0")));
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+
+    // A Friday that came from the weekend rule fires on the Friday, then moves on.
+    Put(QStringLiteral("1;9;0;1\r\n2024-10-30,9,0\r\n-1\r\n1"));
+    g_tNow = At(2024, 10, 30, 9, 0);
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;9;0;1\r\n2024-11-1,9,0\r\n-1\r\n1")));
+
+    // A line 2 that forms no time counts as due and is rewritten properly.
+    Put(QStringLiteral("1;9;0;1\r\n0\r\n-1\r\n0"));
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;9;0;1\r\n2024-11-1,9,0\r\n-1\r\n0")));
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // A spec that no longer passes the date rules: deleted by the writer, nothing raised.
+    Put(QStringLiteral("2;9;0;2024-9-31,3\r\n2024-10-1,9,0\r\n-1\r\n0"));
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    EXPECT_FALSE(tree.Exists(kTimer));
+    EXPECT_EQ(messages.messages,
+              QStringList { folder + QStringLiteral("初始化发生错误，已自动清理！起始日期不正确，如果周末前推则起始日期需避开周末！") });
+}
+
+TEST_F(ScheduleFile, StoppingKeepsTheOtherLines)
+{
+    // Lines 1, 2 and 4 byte for byte, however long or odd; anything after line 4 goes.
+    const QString line1 = QStringLiteral("2;9;5;2024-9-16,7  tail ") + QString(300, u'z');
+    const QString line2 = QStringLiteral("2024-9-23,9,5 ") + QString(300, u'y');
+    const QString line4 = QStringLiteral("1") + QString(900, u' ') + QStringLiteral("end");
+    Put(line1 + QStringLiteral("\r\n") + line2 + QStringLiteral("\r\n-1\r\n") + line4 + QStringLiteral("\r\nextra"));
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(line1 + QStringLiteral("\r\n") + line2 + QStringLiteral("\r\n0\r\n") + line4));
+
+    // Stopping again, or a file without a schedule, rewrites the same content.
+    const QByteArray stopped = Bytes();
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_EQ(Bytes(), stopped);
+    Put(QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0"));
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0")));
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // Saved again with a count, the schedule is active once more.
+    g_tNow = At(2024, 9, 20, 10, 0);
+    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 2, false));
+    QString sched, next;
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2024-9-23 09:05"));
+}
+
+TEST_F(ScheduleFile, KilledWriterLeavesOldOrNewFile)
+{
+    g_tNow = At(2024, 9, 20, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    const QByteArray first = Bytes();
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 12345, false));
+    const QByteArray second = Bytes();
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                if (i % 2)
+                    WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true);
+                else
+                    WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 12345, false);
+            }
+        }
+        ::usleep(2000 + round * 1500);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const QByteArray now = Bytes();
+        EXPECT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
+    }
+}
