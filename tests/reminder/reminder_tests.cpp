@@ -1,0 +1,191 @@
+#include "app/quillbrookdlg.h"
+#include "edit/editing.h"
+#include "platform/localtime.h"
+#include "reminder/reminder.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
+#include "testsupport.h"
+
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+qint64 s_now = 0;
+qint64 TestNow() { return s_now; }
+
+qint64 At(int year, int month, int day, int hour, int minute, int second = 0)
+{
+    qint64 t = 0;
+    EXPECT_TRUE(MakeLocalTime(year, month, day, hour, minute, second, t));
+    return t;
+}
+
+// A managed folder with a schedule file as the program writes it.
+void Scheduled(const TempTree& tree, const QString& relative, const QString& line1, const QString& line2,
+               int count, int weekend = 0)
+{
+    tree.MakeDir(relative);
+    tree.WriteText(relative + u'/' + kDescFileName, relative);
+    tree.WriteText(relative + u'/' + kTimerFileName, line1 + QStringLiteral("\r\n") + line2 + QStringLiteral("\r\n")
+                                                         + QString::number(count) + QStringLiteral("\r\n")
+                                                         + QString::number(weekend));
+}
+
+// The main window over a tree, with the clock, the ports and the alert state under the test's control.
+class ReminderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetTimeSource(&TestNow);
+        g_nLastMinute = -1;
+        g_nAlertTicks = 0;
+        g_strEditingDir.clear();
+    }
+    void TearDown() override { SetTimeSource(nullptr); }
+
+    void Start(qint64 now)
+    {
+        s_now = now;
+        dlg.OnInitDialog(tree.Root());
+        dlg.Timer().stop(); // ticks come from the test
+    }
+    void Tick(qint64 now)
+    {
+        s_now = now;
+        dlg.OnTimer();
+    }
+    int Row(const QString& relative) const
+    {
+        for (int row = 0; row < dlg.GetItemCount(); ++row)
+            if (dlg.GetItemText(row, 0) == u'/' + relative)
+                return row;
+        return -1;
+    }
+    QString Folder(const QString& relative) const { return tree.Path(relative); }
+
+    ScopedTimeZone zone { "Asia/Shanghai" };
+    TempTree tree;
+    RecordingMessagePort messages;
+    RecordingShellPort shell;
+    CQuillbrookDlg dlg;
+};
+
+} // namespace
+
+TEST_F(ReminderTest, PassesRunOnTheFirstTickOnEachNewMinuteAndEveryTickDuringAnAlert)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), -1);
+    Scheduled(tree, QStringLiteral("类/B"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), 0);
+    Scheduled(tree, QStringLiteral("类/C"), QStringLiteral("1;10;0;9"), QStringLiteral("2026-12-9,10,0"), 5);
+    Start(At(2026, 12, 8, 10, 0, 5));
+    ASSERT_EQ(dlg.GetItemCount(), 3);
+
+    Tick(At(2026, 12, 8, 10, 0, 5)); // the first tick always runs a pass
+    EXPECT_EQ(shell.opened, QStringList { Folder(QStringLiteral("类/A")) });
+    EXPECT_EQ(dlg.GetItemText(Row(QStringLiteral("类/A")), 2), QStringLiteral("每月8日10点0分触发"));
+    EXPECT_EQ(dlg.GetItemText(Row(QStringLiteral("类/A")), 3), QStringLiteral("2027-1-8 10:00"));
+    EXPECT_EQ(dlg.GetSelectionMark(), Row(QStringLiteral("类/A")));
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden());
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("▶ Quillbrook2.0.5 ◀")); // flashed on the firing tick
+    EXPECT_EQ(g_nAlertTicks, 2);
+
+    Tick(At(2026, 12, 8, 10, 0, 6)); // alert: a pass every tick, caption restored on even counts
+    EXPECT_EQ(dlg.windowTitle(), kMainCaption);
+    EXPECT_EQ(shell.opened.size(), 1); // A moved on; B is stopped and never fires
+
+    dlg.OnClearAlert();
+    EXPECT_TRUE(dlg.ClearAlertButton()->isHidden());
+    EXPECT_EQ(g_nAlertTicks, 0);
+
+    // C falls due within the same minute: no pass until the minute changes.
+    Scheduled(tree, QStringLiteral("类/C"), QStringLiteral("1;10;0;9"), QStringLiteral("2026-12-8,10,0"), 5);
+    Tick(At(2026, 12, 8, 10, 0, 40));
+    EXPECT_EQ(shell.opened.size(), 1);
+    EXPECT_EQ(dlg.windowTitle(), kMainCaption);
+    Tick(At(2026, 12, 8, 10, 1, 0));
+    EXPECT_EQ(shell.opened.last(), Folder(QStringLiteral("类/C")));
+    EXPECT_EQ(dlg.GetItemText(Row(QStringLiteral("类/C")), 3), QStringLiteral("2026-12-9 10:00"));
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("类/C/") + kTimerFileName),
+              Utf16File(QStringLiteral("1;10;0;9\r\n2026-12-9,10,0\r\n4\r\n0")));
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden()); // a later firing shows the button again
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_TRUE(dlg.Timer().isActive()); // started again after the pass
+}
+
+TEST_F(ReminderTest, TwoDueFoldersFireInListOrderAndTheLastStaysSelected)
+{
+    Scheduled(tree, QStringLiteral("类/一"), QStringLiteral("2;9;0;2026-12-1,1"), QStringLiteral("2026-12-8,9,0"), -1);
+    Scheduled(tree, QStringLiteral("类/二"), QStringLiteral("2;9;0;2026-12-1,1"), QStringLiteral("2026-12-8,9,0"), -1);
+    tree.WriteBytes(QStringLiteral("类/二/auto.bat"), "pwd > ran.txt\n");
+    tree.MakeDir(QStringLiteral("类/无定时"));
+    Scheduled(tree, QStringLiteral("类/无方案"), QStringLiteral("-1;0;0;"), QStringLiteral("0"), 0);
+    Start(At(2026, 12, 8, 9, 30));
+
+    Tick(At(2026, 12, 8, 9, 30));
+    const int first = Row(QStringLiteral("类/一"));
+    const int second = Row(QStringLiteral("类/二"));
+    const QString firstFolder = Folder(QStringLiteral("类/一"));
+    const QString secondFolder = Folder(QStringLiteral("类/二"));
+    EXPECT_EQ(shell.opened, first < second ? (QStringList { firstFolder, secondFolder })
+                                           : (QStringList { secondFolder, firstFolder }));
+    EXPECT_EQ(dlg.GetSelectionMark(), qMax(first, second));
+    // Only the folder with an auto.bat starts one, in that folder.
+    EXPECT_EQ(shell.started, QStringList { secondFolder + QStringLiteral("/auto.bat") });
+    EXPECT_EQ(shell.startedIn, QStringList { secondFolder });
+    for (int row : { first, second })
+        EXPECT_EQ(dlg.GetItemText(row, 3), QStringLiteral("2026-12-9 09:00"));
+    EXPECT_TRUE(messages.messages.isEmpty()); // rows without a schedule fire nothing and say nothing
+}
+
+TEST_F(ReminderTest, TheFolderUnderEditIsPassedOverUntilTheEditEnds)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), 1);
+    Start(At(2026, 12, 8, 10, 0));
+    g_strEditingDir = QStringLiteral("/类/A");
+    Tick(At(2026, 12, 8, 10, 0));
+    EXPECT_TRUE(shell.opened.isEmpty());
+    g_strEditingDir.clear();
+    Tick(At(2026, 12, 8, 10, 1));
+    EXPECT_EQ(shell.opened.size(), 1);
+    // Its count was 1: it has fired once and is stopped now.
+    EXPECT_EQ(dlg.GetItemText(Row(QStringLiteral("类/A")), 3), QStringLiteral("已停止"));
+    for (int minute = 2; minute < 5; ++minute)
+        Tick(At(2027, 3, 8, 10, minute));
+    EXPECT_EQ(shell.opened.size(), 1);
+}
+
+TEST_F(ReminderTest, TheTimerStaysStoppedWhileAMessageOfThePassIsOpen)
+{
+    tree.MakeDir(QStringLiteral("类/A"));
+    tree.WriteText(QStringLiteral("类/A/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0"));
+    Start(At(2026, 12, 8, 10, 0));
+    // Loading the list met the damaged file first and removed it; put it back for the pass.
+    messages.messages.clear();
+    tree.WriteText(QStringLiteral("类/A/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0"));
+    dlg.Timer().start();
+    bool activeDuringMessage = true;
+    messages.onMessage = [&](const QString&) { activeDuringMessage = dlg.Timer().isActive(); };
+    Tick(At(2026, 12, 8, 10, 0));
+    EXPECT_EQ(messages.messages,
+              QStringList { QStringLiteral("处理定时错误，文件") + Folder(QStringLiteral("类/A/")) + kTimerFileName
+                            + QStringLiteral("内容异常，已自动清理！") });
+    EXPECT_FALSE(activeDuringMessage);
+    EXPECT_TRUE(dlg.Timer().isActive());
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_FALSE(tree.Exists(QStringLiteral("类/A/") + kTimerFileName));
+}
+
+TEST_F(ReminderTest, MissedTriggersFireOnceAtTheFirstPassAfterStart)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("2;8;0;2026-12-1,1"), QStringLiteral("2026-12-5,8,0"), 10);
+    Start(At(2026, 12, 8, 10, 0));
+    Tick(At(2026, 12, 8, 10, 0));
+    Tick(At(2026, 12, 8, 10, 0, 1));
+    Tick(At(2026, 12, 8, 10, 0, 2));
+    EXPECT_EQ(shell.opened.size(), 1);
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("类/A/") + kTimerFileName),
+              Utf16File(QStringLiteral("2;8;0;2026-12-1,1\r\n2026-12-9,8,0\r\n9\r\n0")));
+}
