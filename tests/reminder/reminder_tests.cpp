@@ -6,9 +6,13 @@
 #include "store/desc.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -188,4 +192,47 @@ TEST_F(ReminderTest, MissedTriggersFireOnceAtTheFirstPassAfterStart)
     EXPECT_EQ(shell.opened.size(), 1);
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("类/A/") + kTimerFileName),
               Utf16File(QStringLiteral("2;8;0;2026-12-1,1\r\n2026-12-9,8,0\r\n9\r\n0")));
+}
+
+namespace {
+
+// Runs the settings command on a row; inside the open dialog, ticks at duringEdit and then presses
+// the button named buttonName.
+void EditRowWhileTicking(CQuillbrookDlg& dlg, int row, const std::function<void()>& duringEdit,
+                         const QString& buttonName)
+{
+    dlg.SelectRow(row);
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        duringEdit();
+        modal->findChild<QPushButton*>(buttonName)->click();
+    });
+    dlg.OnSetDescAndTimer();
+}
+
+} // namespace
+
+TEST_F(ReminderTest, ARealEditHoldsTheFolderBackAndCancelOrOkDecideWhatFollows)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), -1);
+    Start(At(2026, 12, 8, 10, 0));
+    const int row = Row(QStringLiteral("类/A"));
+
+    // Cancelled: it did not fire during the edit, and fires at the next pass.
+    EditRowWhileTicking(dlg, row, [&] { Tick(At(2026, 12, 8, 10, 0)); }, QStringLiteral("cancelButton"));
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_TRUE(g_strEditingDir.isEmpty());
+    Tick(At(2026, 12, 8, 10, 1));
+    EXPECT_EQ(shell.opened.size(), 1);
+
+    // Confirmed: the trigger missed during the edit is not raised; the stored one lies after now.
+    dlg.OnClearAlert();
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), -1);
+    EditRowWhileTicking(dlg, row, [&] { Tick(At(2026, 12, 8, 10, 2)); }, QStringLiteral("okButton"));
+    EXPECT_EQ(shell.opened.size(), 1);
+    EXPECT_EQ(dlg.GetItemText(row, 3), QStringLiteral("2027-1-8 10:00"));
+    Tick(At(2026, 12, 8, 10, 3));
+    EXPECT_EQ(shell.opened.size(), 1);
+    EXPECT_TRUE(messages.messages.isEmpty());
 }
