@@ -77,7 +77,9 @@ void DlgCreate::PlaceControls()
         { m_ui->modeLabel, 25, 148, 44, 8 },
         // The template's 30 units include the dropped list; the closed box is as tall as an edit.
         { m_ui->modeCombo, 71, 144, 84, 14 },   { m_ui->specEdit, 168, 143, 82, 14 },
-        { m_ui->hintLabel, 262, 146, 193, 8 },  { m_ui->timeLabel, 27, 176, 35, 8 },
+        // The hint runs to the group's edge: the longest hint does not fit the template's 193 units
+        // in the fonts found here.
+        { m_ui->hintLabel, 262, 146, 290, 8 },  { m_ui->timeLabel, 27, 176, 35, 8 },
         { m_ui->hourEdit, 70, 172, 26, 14 },    { m_ui->colonLabel, 101, 175, 8, 8 },
         { m_ui->minuteEdit, 111, 172, 26, 14 }, { m_ui->countLabel, 168, 176, 138, 8 },
         { m_ui->countEdit, 309, 172, 26, 14 },  { m_ui->weekendCheck, 371, 175, 67, 10 },
