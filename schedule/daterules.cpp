@@ -46,6 +46,13 @@ qint64 TimeOfDayCount(qint64 days, int hour, int minute, bool& ok)
     return t;
 }
 
+// The day a trigger on this day fires with the weekend rule: Saturday and Sunday go back to Friday.
+qint64 MovedOffWeekend(qint64 days)
+{
+    const qint64 weekday = ((days + 4) % 7 + 7) % 7; // 1970-01-01 was a Thursday
+    return weekday == 6 ? days - 1 : weekday == 0 ? days - 2 : days;
+}
+
 } // namespace
 
 qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool& ok, int weekend)
@@ -129,14 +136,25 @@ qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, i
             return fail(kErrDayInterval, t);
         if (!ok)
             return fail(kErrCorrect, t);
+        // No trigger can be built beyond the last year: a now past it (or one the platform
+        // cannot convert) would only be reached after stepping through every year up to it.
+        if (t <= g_tNow && (!nowKnown || now.year > kLastYear))
+            return fail(kErrCorrect, g_tNow);
         // Steps count whole calendar days from the last trigger's day (after any weekend move).
         qint64 days = DaysFromCivil(year, month, day);
         const bool weekendBetween = interval >= 3 && weekend != 0;
-        if (!weekendBetween && nowKnown) {
-            // Without moves the triggers are evenly spaced: skip those on days before today.
+        if (t <= g_tNow) {
+            // Triggers on days up to the day before yesterday all lie before now; step over them
+            // in whole days, which costs no time conversion.
             const qint64 today = DaysFromCivil(now.year, now.month, now.day);
-            if (today - days > interval)
-                days += (today - 1 - days) / interval * qint64(interval);
+            if (!weekendBetween) {
+                // Without moves the triggers are evenly spaced.
+                if (today - days > interval)
+                    days += (today - 1 - days) / interval * qint64(interval);
+            } else {
+                while (days + interval < today - 1)
+                    days = MovedOffWeekend(days + interval);
+            }
         }
         while (t <= g_tNow) {
             days += interval;

@@ -2,6 +2,7 @@
 #include "schedule/schedule.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -238,4 +239,51 @@ TEST(DateRules, NextTriggerIsAlwaysLaterThanNow)
         g_tNow = t;
     }
     EXPECT_TRUE(ok);
+}
+
+// Every N days with the weekend rule once stepped trigger by trigger from its start: a start in
+// 1970 took seconds, and a now beyond the last buildable year stepped through every year first.
+TEST(DateRules, SlowCatchUpOfEveryNDaysFromADistantStart)
+{
+    ScopedTimeZone tz("Asia/Shanghai");
+    // The rule as written, step by step, for comparison: add N days, rebuild with the weekend rule.
+    auto stepwise = [](int y, int m, int d, int n, qint64 now) {
+        bool ok = true;
+        qint64 t = BuildTriggerTime(y, m, d, 9, 0, ok, 1);
+        while (ok && t <= now) {
+            LocalTime lt;
+            ToLocalTime(t + qint64(n) * 86400, lt);
+            t = BuildTriggerTime(lt.year, lt.month, lt.day, 9, 0, ok, 1);
+        }
+        return t;
+    };
+    bool ok = true;
+    QString error;
+    for (const qint64 now : { At(2024, 9, 20, 10, 0), At(2031, 1, 4, 8, 0), At(2031, 1, 4, 9, 30) }) {
+        g_tNow = now;
+        for (const int n : { 3, 4, 5, 6, 8, 13 }) {
+            const QString spec = QStringLiteral("1990-1-1,%1").arg(n); // a Monday
+            EXPECT_EQ(Show(ComputeNextTrigger(2, spec, 9, 0, 1, ok, error)), Show(stepwise(1990, 1, 1, n, now)))
+                << n;
+        }
+    }
+    EXPECT_TRUE(ok);
+
+    // The worst cases answer at once.
+    QElapsedTimer timer;
+    timer.start();
+    g_tNow = At(2999, 12, 30, 10, 0);
+    const qint64 t = ComputeNextTrigger(2, QStringLiteral("1970-1-1,3"), 9, 0, 1, ok, error);
+    EXPECT_TRUE(ok);
+    EXPECT_GT(t, g_tNow);
+    for (const qint64 beyond : { At(3001, 1, 1, 0, 0), qint64(1) << 60 }) {
+        g_tNow = beyond;
+        for (const int weekend : { 0, 1 }) {
+            ok = true;
+            EXPECT_EQ(ComputeNextTrigger(2, QStringLiteral("1970-1-1,1"), 9, 0, weekend, ok, error), g_tNow);
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(error, QStringLiteral("矫正时间发生错误，请注意格式要求！"));
+        }
+    }
+    EXPECT_LT(timer.elapsed(), 500);
 }
