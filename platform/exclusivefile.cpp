@@ -3,6 +3,8 @@
 #include "platform/fileattr.h"
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -25,7 +27,52 @@ bool WriteAll(int fd, const char* data, qint64 size)
     return true;
 }
 
+constexpr qsizetype kTempBaseMax = 200;
+constexpr qsizetype kTempSuffix = 6; // mkostemp's XXXXXX
+
+// The name of a temporary sibling: "." + the base name (cut) + "." + six characters.
+QByteArray TempPrefix(const QByteArray& base)
+{
+    return '.' + base.left(kTempBaseMax) + '.';
+}
+
+bool IsTempSuffix(const char* s)
+{
+    for (qsizetype i = 0; i < kTempSuffix; ++i) {
+        const char c = s[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return s[kTempSuffix] == '\0';
+}
+
+// The same file as the one open on fd is still at path (not replaced or removed meanwhile).
+bool StillAtPath(int fd, const QByteArray& native)
+{
+    struct stat open, named;
+    return ::fstat(fd, &open) == 0 && ::stat(native.constData(), &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino;
+}
+
 } // namespace
+
+void RemoveStaleTemporaries(const QString& path)
+{
+    const QByteArray target = NativePath(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const QByteArray prefix = TempPrefix(slash < 0 ? target : target.mid(slash + 1));
+    DIR* d = ::opendir(dir.constData());
+    if (!d)
+        return;
+    const int dirFd = ::dirfd(d);
+    while (const dirent* entry = ::readdir(d)) {
+        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) == 0
+            && IsTempSuffix(entry->d_name + prefix.size()))
+            ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(d);
+}
 
 bool ReplaceFileContent(const QString& path, const QByteArray& content)
 {
@@ -34,7 +81,7 @@ bool ReplaceFileContent(const QString& path, const QByteArray& content)
     const QByteArray dir = slash < 0 ? QByteArray(".") : target.left(slash + 1);
     const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
     // A hidden sibling in the same folder, so the rename stays on one file system.
-    QByteArray temp = dir + '.' + base.left(200) + ".XXXXXX";
+    QByteArray temp = dir + TempPrefix(base) + "XXXXXX";
     if (slash < 0)
         temp = temp.mid(2);
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -76,7 +123,10 @@ bool CFile::Open(const QString& path, Mode mode)
         return false;
     } else {
         struct stat st;
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // A writer that held the file until just now may have replaced it between our open and
+        // our lock: the lock would then be on the old file, which is no longer the one at path.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0
+            || !StillAtPath(fd, native)) {
             ::close(fd);
             return false;
         }
@@ -168,10 +218,24 @@ bool CFile::Close()
     if (!m_open)
         return false;
     bool ok = true;
-    if (m_dirty)
+    if (m_dirty) {
+        // Holding the lock, we are this file's only writer: what a killed one left is litter.
+        if (m_fd >= 0)
+            RemoveStaleTemporaries(m_path);
         ok = ReplaceFileContent(m_path, m_content);
+    }
     Abort();
     return ok;
+}
+
+bool CFile::Remove()
+{
+    if (!m_open)
+        return false;
+    const QByteArray native = NativePath(m_path);
+    const bool removed = m_fd >= 0 && StillAtPath(m_fd, native) && ::unlink(native.constData()) == 0;
+    Abort();
+    return removed;
 }
 
 void CFile::Abort()

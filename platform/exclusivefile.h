@@ -40,6 +40,10 @@ public:
     bool Close();
     // Ends the operation without storing anything written.
     void Abort();
+    // Ends the operation by removing the file, while the lock still keeps other openers out. A
+    // file that another program has put in its place since the open is left alone. False when
+    // nothing was removed.
+    bool Remove();
 
 private:
     void LoadWholeFile();
@@ -56,3 +60,7 @@ private:
 
 // Replaces the file at path by content atomically. Used by CFile::Close; exposed for tests.
 bool ReplaceFileContent(const QString& path, const QByteArray& content);
+
+// Removes the temporary siblings of path that a writer killed before its rename left behind.
+// Called by a writer that holds the file's lock, so no live writer of that file owns them.
+void RemoveStaleTemporaries(const QString& path);

@@ -47,16 +47,16 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
             if (more.isEmpty())
                 break;
         }
-    } else {
-        file.Close();
     }
     SplitLines(text, lines);
     if (lines.size() < 3) {
-        file.Abort();
-        DeleteFileW(path);
+        // Removed while still held, so a file another instance writes meanwhile is not lost.
+        file.Remove();
         ShowMessage(FormatMessage(damageMessage, { path }));
         return Load::Failed;
     }
+    if (!keepOpen)
+        file.Close();
     if (lines.size() == 3)
         lines.append(QStringLiteral("0"));
     return Load::Lines;
@@ -128,9 +128,9 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
             error = QStringLiteral("矫正时间发生错误，请注意格式要求！");
         }
         if (!ok) {
-            // The old schedule goes too: the file is removed before the message box runs.
-            file.Abort();
-            DeleteFileW(path);
+            // The old schedule goes too: the file is removed before the message box runs. Only a
+            // file that was there when opened (and so is held) is removed.
+            file.Remove();
             ShowMessage(FormatMessage(kMsgComputeFailed, { folder, error }));
             return false;
         }

@@ -5,6 +5,8 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 TEST(FileAttributes, FoldersFilesLinksAndMissingEntries)
@@ -136,4 +138,56 @@ TEST(MessagePort, FormatsFillsPlacesInOrderAndRecorderAnswers)
     ShowMessage(QStringLiteral("m"));
     EXPECT_EQ(port.questions, (QStringList { QStringLiteral("q1"), QStringLiteral("q2") }));
     EXPECT_EQ(port.messages, QStringList { QStringLiteral("m") });
+}
+
+// A writer killed between writing its temporary file and renaming it left that file behind, and
+// every such kill added one more hidden file to the user's folder.
+TEST(ExclusiveFile, KilledWritersTemporaryFilesPiledUp)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("Quillbrook.Timer"));
+    tree.WriteBytes(QStringLiteral("Quillbrook.Timer"), "old");
+    for (const char* name : { ".Quillbrook.Timer.aB3xY9", ".Quillbrook.Timer.000000", ".Quillbrook.Timer.keep",
+                              ".Quillbrook.Timer.aB3xY9.bak", ".Quillbrook.desc.aB3xY9", "Quillbrook.Timer.aB3xY9" })
+        tree.WriteBytes(QString::fromLatin1(name), "litter?");
+
+    CFile file;
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("new");
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), QByteArray("new"));
+    // Only the temporaries of this file go; anything named otherwise stays.
+    QStringList left = QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList { QStringLiteral(".Quillbrook.Timer.aB3xY9.bak"), QStringLiteral(".Quillbrook.Timer.keep"),
+                                   QStringLiteral(".Quillbrook.desc.aB3xY9"), QStringLiteral("Quillbrook.Timer"),
+                                   QStringLiteral("Quillbrook.Timer.aB3xY9") }));
+}
+
+// A damaged file was deleted by path after its lock had been released, so a file that another
+// instance had written there meanwhile was deleted instead.
+TEST(ExclusiveFile, RemovalAfterTheLockDeletedAnotherInstancesFile)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("f"));
+    tree.WriteBytes(QStringLiteral("f"), "damaged");
+
+    CFile file;
+    ASSERT_TRUE(file.Open(path, CFile::modeRead));
+    // Another writer puts a new file in its place (an atomic rename, as every writer here does).
+    tree.WriteBytes(QStringLiteral("g"), "written by the other instance");
+    ASSERT_TRUE(QFile::rename(tree.Path(QStringLiteral("g")), tree.Path(QStringLiteral("h"))));
+    ASSERT_EQ(::rename(QFile::encodeName(tree.Path(QStringLiteral("h"))).constData(), QFile::encodeName(path).constData()), 0);
+    EXPECT_FALSE(file.Remove());
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("written by the other instance"));
+
+    // The file it opened is removed.
+    ASSERT_TRUE(file.Open(path, CFile::modeReadWrite));
+    EXPECT_TRUE(file.Remove());
+    EXPECT_FALSE(tree.Exists(QStringLiteral("f")));
+    // An open of a file that did not exist yet holds nothing to remove.
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    EXPECT_FALSE(file.Remove());
+    EXPECT_FALSE(tree.Exists(QStringLiteral("f")));
 }

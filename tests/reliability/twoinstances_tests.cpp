@@ -1,0 +1,119 @@
+// Two instances of the program on one tree: while one holds a folder's files, the other's reads
+// and writes of them fail with their messages and change nothing.
+#include "platform/exclusivefile.h"
+#include "platform/localtime.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
+#include "testsupport.h"
+
+#include <QDir>
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Another instance, in its own process, in the middle of an operation on both files of folder:
+// it holds them open as the program does until told to finish.
+class OtherInstance
+{
+public:
+    explicit OtherInstance(const QString& folder)
+    {
+        int ready[2], finish[2];
+        if (::pipe(ready) != 0 || ::pipe(finish) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(finish[1]);
+            CFile desc, timer;
+            const bool held = desc.Open(JoinPath(folder, kDescFileName), CFile::modeReadWrite)
+                && timer.Open(JoinPath(folder, kTimerFileName), CFile::modeReadWrite);
+            const char answer = held ? 'y' : 'n';
+            (void)!::write(ready[1], &answer, 1);
+            char done;
+            (void)!::read(finish[0], &done, 1); // until the other end closes
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(finish[0]);
+        m_finish = finish[1];
+        char answer = 'n';
+        m_holding = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+        ::close(ready[0]);
+    }
+    ~OtherInstance() { Finish(); }
+    bool Holding() const { return m_holding; }
+    void Finish()
+    {
+        if (m_finish >= 0)
+            ::close(m_finish);
+        m_finish = -1;
+        if (m_pid > 0) {
+            int status = 0;
+            ::waitpid(m_pid, &status, 0);
+        }
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_finish = -1;
+    bool m_holding = false;
+};
+
+} // namespace
+
+TEST(TwoInstances, HeldFilesRefuseEveryReadAndWriteAndStayUnchanged)
+{
+    ScopedTimeZone tz("Asia/Shanghai");
+    MakeLocalTime(2024, 9, 23, 9, 5, 0, g_tNow); // the stored trigger is due
+    TempTree tree;
+    RecordingMessagePort messages;
+    const QString folder = tree.Root();
+    const QString timerPath = JoinPath(folder, kTimerFileName);
+    const QString descPath = JoinPath(folder, kDescFileName);
+    const QByteArray timer = Utf16File(QStringLiteral("2;9;5;2024-9-16,7\r\n2024-9-23,9,5\r\n2\r\n0"));
+    const QByteArray desc = Utf16File(QStringLiteral("合同"));
+    tree.WriteBytes(kTimerFileName, timer);
+    tree.WriteBytes(kDescFileName, desc);
+
+    OtherInstance other(folder);
+    ASSERT_TRUE(other.Holding());
+
+    QString sched = QStringLiteral("row"), next = QStringLiteral("row"), spec;
+    int mode = -1, hour = 0, minute = 0, count = 0;
+    bool weekend = false;
+    EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
+    EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    EXPECT_FALSE(StopSchedule(folder));
+    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_NONE, 0, 0, QString(), 0, false));
+    EXPECT_FALSE(WriteDirDesc(folder, QStringLiteral("新的描述")));
+    EXPECT_EQ(ReadDirDesc(folder), QString()); // a held description reads as none, silently
+
+    const QString openFailed = QStringLiteral("处理定时错误，%1打开失败！").arg(timerPath);
+    const QString createFailed = QStringLiteral("%1创建失败，请检查目录是否有写权限！").arg(timerPath);
+    EXPECT_EQ(messages.messages,
+              (QStringList { openFailed, openFailed, openFailed, openFailed, createFailed, createFailed,
+                             QStringLiteral("%1创建失败！").arg(descPath) }));
+    EXPECT_EQ(sched + next, QStringLiteral("rowrow"));
+    EXPECT_EQ(mode, -1);
+    EXPECT_EQ(tree.ReadBytes(kTimerFileName), timer);
+    EXPECT_EQ(tree.ReadBytes(kDescFileName), desc);
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+
+    // Once the other instance is done, the same operations go through.
+    other.Finish();
+    messages.messages.clear();
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2024-9-23 09:05"));
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_TRUE(WriteDirDesc(folder, QStringLiteral("新的描述")));
+    EXPECT_EQ(ReadDirDesc(folder), QStringLiteral("新的描述"));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
