@@ -177,7 +177,7 @@ TEST_F(BadScheduleFile, NegativeIntervalsAreRefusedWhenDue)
 TEST_F(BadScheduleFile, YearsZeroAnd99999)
 {
     const QString startFailed = QStringLiteral("%1初始化发生错误，已自动清理！起始日期不正确，如果周末前推则起始日期需避开周末！");
-    for (const QString year : { QStringLiteral("0"), QStringLiteral("99999") }) {
+    for (const QString& year : { QStringLiteral("0"), QStringLiteral("99999") }) {
         // In the schedule text: shown as written; refused when the schedule comes due.
         const QString spec = QStringLiteral("2;9;5;%1-9-16,7\r\n2024-9-16,9,5\r\n-1\r\n0").arg(year);
         EXPECT_EQ(Texts(spec).first, QStringLiteral("%1年9月16日起，每7天9点5分").arg(year));
@@ -195,7 +195,7 @@ TEST_F(BadScheduleFile, DaysZeroAnd32)
 {
     const QString startFailed =
         QStringLiteral("%1初始化发生错误，已自动清理！起始日期不正确，本月指定日期开始，如果周末前推则起始日期需避开周末！");
-    for (const QString day : { QStringLiteral("0"), QStringLiteral("32") }) {
+    for (const QString& day : { QStringLiteral("0"), QStringLiteral("32") }) {
         const QString spec = QStringLiteral("1;8;30;%1\r\n2024-9-1,8,30\r\n-1\r\n0").arg(day);
         EXPECT_EQ(Texts(spec).first, QStringLiteral("每月%1日8点30分触发").arg(day));
         EXPECT_TRUE(Advance(spec, false).isEmpty());
