@@ -4,6 +4,7 @@
 #include "app/menus.h"
 #include "app/resource.h"
 #include "platform/localtime.h"
+#include "platform/messageport.h"
 #include "search/search.h"
 #include "store/scan.h"
 
@@ -21,6 +22,8 @@
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
+#include <functional>
+
 QString g_strRootDir;
 
 namespace {
@@ -37,6 +40,37 @@ public:
         text.replace(QChar::LineSeparator, u' ');
         return text;
     }
+};
+
+// Installed for the length of a load: runs flush before each message or question goes on to the
+// port that was installed before.
+class FlushingMessagePort final : public MessagePort
+{
+public:
+    explicit FlushingMessagePort(std::function<void()> flush)
+        : m_inner(CurrentMessagePort())
+        , m_flush(std::move(flush))
+    {
+        SetMessagePort(this);
+    }
+    ~FlushingMessagePort() override { SetMessagePort(&m_inner); }
+    FlushingMessagePort(const FlushingMessagePort&) = delete;
+    FlushingMessagePort& operator=(const FlushingMessagePort&) = delete;
+
+    void ShowMessage(const QString& text) override
+    {
+        m_flush();
+        m_inner.ShowMessage(text);
+    }
+    bool AskYesNo(const QString& text) override
+    {
+        m_flush();
+        return m_inner.AskYesNo(text);
+    }
+
+private:
+    MessagePort& m_inner;
+    std::function<void()> m_flush;
 };
 
 } // namespace
@@ -165,14 +199,30 @@ void CQuillbrookDlg::LoadDirList()
     m_list->setCurrentItem(nullptr);
     const QStringList paths = CollectRowPaths(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir);
     const qsizetype rootLength = g_strRootDir.size();
-    QString desc, schedText, nextText;
-    for (const QString& path : paths) {
-        auto* item = new QTreeWidgetItem(m_list);
-        item->setText(0, path.mid(rootLength));
-        ReadDirTexts(path, desc, schedText, nextText);
-        item->setText(1, desc);
-        item->setText(2, schedText);
-        item->setText(3, nextText);
+    // Rows go into the list in batches, which costs the view far less than one at a time. Only a
+    // message box can run the event loop during the load, so the rows are put in before any
+    // message: the tick and the painting then see every row appended so far, as if each had gone
+    // in on its own before its texts were read.
+    QList<QTreeWidgetItem*> pending;
+    const auto flush = [this, &pending] {
+        if (!pending.isEmpty()) {
+            m_list->addTopLevelItems(pending);
+            pending.clear();
+        }
+    };
+    {
+        const FlushingMessagePort port(flush);
+        QString desc, schedText, nextText;
+        for (const QString& path : paths) {
+            auto* item = new QTreeWidgetItem();
+            item->setText(0, path.mid(rootLength));
+            pending.append(item);
+            ReadDirTexts(path, desc, schedText, nextText);
+            item->setText(1, desc);
+            item->setText(2, schedText);
+            item->setText(3, nextText);
+        }
+        flush();
     }
     m_list->setCurrentItem(nullptr);
     m_list->clearSelection();

@@ -181,6 +181,9 @@ QByteArray CFile::Read(qint64 maxBytes)
         if (n <= 0)
             break;
         got += n;
+        // A short read of a regular file is its end: asking again would only return 0.
+        if (n < maxBytes - (got - n))
+            break;
     }
     out.truncate(got);
     m_pos += got;

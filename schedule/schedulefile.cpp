@@ -8,6 +8,7 @@
 #include "store/desc.h"
 #include "store/textfile.h"
 
+#include <charconv>
 #include <limits>
 
 namespace {
@@ -94,6 +95,51 @@ void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour,
         return;
     hour = storedHour;
     minute = storedMinute;
+}
+
+// Builds a list text piece by piece in one buffer; the texts are formed for every row of every
+// load, where a chain of QString::arg calls costs more than reading the file. Numbers come out as
+// arg() writes them.
+class Text
+{
+public:
+    Text() { m_text.reserve(32); }
+    Text& Put(QStringView piece)
+    {
+        m_text.append(piece);
+        return *this;
+    }
+    Text& Put(char16_t c)
+    {
+        m_text.append(QChar(c));
+        return *this;
+    }
+    Text& Num(int n) { return Digits(n, false); }
+    // Two places at least, a leading zero before 0 to 9, as arg(n, 2, 10, u'0').
+    Text& Num2(int n) { return Digits(n, true); }
+    QString Take() { return std::move(m_text); }
+
+private:
+    Text& Digits(int n, bool two)
+    {
+        char buffer[16];
+        char* p = buffer;
+        if (two && n >= 0 && n < 10)
+            *p++ = '0';
+        p = std::to_chars(p, buffer + sizeof buffer, n).ptr;
+        m_text.append(QLatin1StringView(buffer, p - buffer));
+        return *this;
+    }
+    QString m_text;
+};
+
+// More than any zone's distance from UTC (the widest in history is under 16 hours).
+constexpr qint64 kZoneSlack = 2 * 86400;
+
+// A calendar time counted in seconds as if the clocks kept UTC.
+qint64 WallClockSeconds(int year, int month, int day, int hour, int minute)
+{
+    return DaysFromCivil(year, month, day) * 86400 + qint64(hour) * 3600 + qint64(minute) * 60;
 }
 
 int ParseNumber(const QString& line, int initial)
@@ -199,34 +245,31 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
     }
     int year = 0, month = 0, day = 0;
     ParseLine2(lines[1], year, month, day, hour, minute);
-    nextText = QStringLiteral("%1-%2-%3 %4:%5")
-                   .arg(year)
-                   .arg(month)
-                   .arg(day)
-                   .arg(hour, 2, 10, QChar(u'0'))
-                   .arg(minute, 2, 10, QChar(u'0'));
     if (ParseNumber(lines[2], -1) == 0)
         nextText = QStringLiteral("已停止");
+    else
+        nextText = Text().Num(year).Put(u'-').Num(month).Put(u'-').Num(day).Put(u' ').Num2(hour).Put(u':').Num2(minute).Take();
 
     int a = 0, b = 0, c = 0, n = 0;
     switch (mode) {
     case SCHED_YEARLY:
         ScanFormat(spec, u"%d-%d", { &a, &b });
-        schedText = QStringLiteral("每年%1月%2日%3点%4分触发").arg(a).arg(b).arg(hour).arg(minute);
+        schedText = Text().Put(u"每年").Num(a).Put(u"月").Num(b).Put(u"日").Num(hour).Put(u"点").Num(minute)
+                        .Put(u"分触发").Take();
         break;
     case SCHED_MONTHLY:
         ScanFormat(spec, u"%d", { &a });
-        schedText = QStringLiteral("每月%1日%2点%3分触发").arg(a).arg(hour).arg(minute);
+        schedText = Text().Put(u"每月").Num(a).Put(u"日").Num(hour).Put(u"点").Num(minute).Put(u"分触发").Take();
         break;
     case SCHED_EVERY_N_DAYS:
         ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = QStringLiteral("%1年%2月%3日起，每%4天%5点%6分")
-                        .arg(a).arg(b).arg(c).arg(n).arg(hour).arg(minute);
+        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"天").Num(hour)
+                        .Put(u"点").Num(minute).Put(u"分").Take();
         break;
     case SCHED_EVERY_N_MONTHS:
         ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = QStringLiteral("%1年%2月%3日起，每%4个月%5点%6分")
-                        .arg(a).arg(b).arg(c).arg(n).arg(hour).arg(minute);
+        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"个月")
+                        .Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
         break;
     default: break; // an unknown mode leaves the caller's text
     }
@@ -252,10 +295,15 @@ bool ProcessDueSchedule(QString folder)
 
     // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
     // and the rewrite below stores a proper next trigger.
+    const bool inRange = year >= 1970 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31
+        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+    // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
+    // that time read as UTC in every zone, so two days settle it without the platform conversion,
+    // which re-reads the zone file on each call and would cost more than reading the file did.
+    if (inRange && WallClockSeconds(year, month, day, hour, minute) - kZoneSlack > g_tNow)
+        return false;
     qint64 t = 0;
-    const bool valid = year >= 1970 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31
-        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59
-        && LocalWallTime(year, month, day, hour, minute, t);
+    const bool valid = inRange && LocalWallTime(year, month, day, hour, minute, t);
     if (valid && t > g_tNow)
         return false;
 

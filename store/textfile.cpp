@@ -7,15 +7,18 @@ QString ReadUnicodeText(CFile& file)
     if (file.GetPosition() == 0)
         file.Seek(2);
     const QByteArray bytes = file.Read(kTextCapacity * 2);
-    QString text;
-    text.reserve((bytes.size() + 1) / 2);
+    // Decoded straight into the string's buffer: the list load reads two of these per folder.
+    QString text((bytes.size() + 1) / 2, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    qsizetype units = 0;
     for (qsizetype i = 0; i < bytes.size(); i += 2) {
         const char16_t unit = static_cast<char16_t>(b[i] | (i + 1 < bytes.size() ? b[i + 1] << 8 : 0));
         if (unit == 0)
             break;
-        text.append(QChar(unit));
+        out[units++] = unit;
     }
+    text.truncate(units);
     return text;
 }
 

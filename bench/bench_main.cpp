@@ -1,0 +1,377 @@
+// The performance benchmarks: each operation on a generated tree of managed folders, timed beside
+// a floor that does the same file-system work with plain system calls, then the ratios, the
+// growth from 1,000 to 10,000 folders and the peak memory of the real program.
+#include "benchtree.h"
+#include "floors.h"
+#include "memory.h"
+
+#include "app/quillbrookdlg.h"
+#include "edit/editing.h"
+#include "platform/messageport.h"
+#include "platform/shellport.h"
+#include "reminder/reminder.h"
+#include "search/search.h"
+#include "store/scan.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// No message may appear while the benchmarks run: every one is counted and reported.
+class CountingMessagePort final : public MessagePort
+{
+public:
+    void ShowMessage(const QString& text) override
+    {
+        if (++count == 1)
+            first = text;
+    }
+    bool AskYesNo(const QString&) override { return false; }
+    int count = 0;
+    QString first;
+};
+
+class QuietShellPort final : public ShellPort
+{
+public:
+    void OpenPath(const QString&) override { ++opened; }
+    void StartBatch(const QString&, const QString&) override {}
+    QString BrowseForFolder(const QString&) override { return {}; }
+    int opened = 0;
+};
+
+const QString kSearchText = QStringLiteral("合同|审计|类别017|每月|季度末|借阅|第3类第4号|保密|电子版");
+
+struct Fixture
+{
+    BenchTree tree;
+    std::string rootNative;
+    std::unique_ptr<CQuillbrookDlg> dlg;
+    std::vector<std::string> folders;   // each row's full path, file-system encoding
+    std::vector<std::u16string> rowTexts; // each row's four texts joined
+    std::vector<std::u16string> terms;
+};
+
+std::map<int, Fixture> g_fixtures;
+
+// "/rows", the size part of a benchmark's name.
+std::string SizeSuffix(int rows)
+{
+    std::string suffix(1, '/');
+    suffix.append(std::to_string(rows));
+    return suffix;
+}
+
+std::u16string ToU16(const QString& text)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
+}
+
+Fixture& Prepare(int rows)
+{
+    Fixture& f = g_fixtures.at(rows);
+    g_strRootDir = f.tree.root;
+    g_strEditingDir.clear();
+    g_nAlertTicks = 0;
+    return f;
+}
+
+void Fail(const char* what)
+{
+    std::fprintf(stderr, "qb_bench: %s\n", what);
+    std::exit(1);
+}
+
+void SetUpFixture(QTemporaryDir& base, int categories, int perCategory)
+{
+    const int rows = categories * perCategory;
+    Fixture& f = g_fixtures[rows];
+    f.tree.root = base.path() + QStringLiteral("/tree%1").arg(rows);
+    f.tree.categories = categories;
+    f.tree.foldersPerCategory = perCategory;
+    if (!QDir().mkpath(f.tree.root) || !BuildBenchTree(f.tree))
+        Fail("cannot build the tree");
+    f.rootNative = QFile::encodeName(f.tree.root).toStdString();
+
+    f.dlg = std::make_unique<CQuillbrookDlg>();
+    f.dlg->OnInitDialog(f.tree.root);
+    f.dlg->Timer().stop();
+    f.dlg->show();
+    QCoreApplication::processEvents();
+    if (f.dlg->GetItemCount() != rows)
+        Fail("the list does not show every folder");
+    for (int row = 0; row < rows; ++row) {
+        f.folders.push_back(QFile::encodeName(f.dlg->RowFolder(row)).toStdString());
+        f.rowTexts.push_back(ToU16(JoinRowTexts({ f.dlg->GetItemText(row, 0), f.dlg->GetItemText(row, 1),
+                                                  f.dlg->GetItemText(row, 2), f.dlg->GetItemText(row, 3) })));
+    }
+    QStringList terms;
+    SplitSearchTerms(terms, kSearchText);
+    for (const QString& term : terms)
+        f.terms.push_back(ToU16(term));
+    f.dlg->findChild<QLineEdit*>(QStringLiteral("searchEdit"))->setText(kSearchText);
+}
+
+void RegisterAll(int rows)
+{
+    const std::string n = SizeSuffix(rows);
+    const auto add = [](const std::string& name, auto fn) {
+        benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond)->UseRealTime();
+    };
+    for (const bool lock : { false, true })
+        add((lock ? "scan.xfloor" : "scan.floor") + n, [rows, lock](benchmark::State& state) {
+            const Fixture& f = Prepare(rows);
+            for (auto _ : state)
+                benchmark::DoNotOptimize(ScanFloor(f.rootNative, lock));
+        });
+    add("scan.program" + n, [rows](benchmark::State& state) {
+        const Fixture& f = Prepare(rows);
+        QString desc, schedText, nextText;
+        for (auto _ : state) {
+            const QStringList paths = CollectRowPaths(f.tree.root);
+            for (const QString& path : paths)
+                ReadDirTexts(path, desc, schedText, nextText);
+            benchmark::DoNotOptimize(desc.size());
+        }
+    });
+    add("load.program" + n, [rows](benchmark::State& state) {
+        Fixture& f = Prepare(rows);
+        for (auto _ : state) {
+            f.dlg->LoadDirList();
+            state.PauseTiming();
+            QCoreApplication::processEvents(); // the view's layout and painting, timed below
+            state.ResumeTiming();
+        }
+    });
+    add("load.shown" + n, [rows](benchmark::State& state) {
+        Fixture& f = Prepare(rows);
+        for (auto _ : state) {
+            f.dlg->LoadDirList();
+            QCoreApplication::processEvents();
+        }
+    });
+    for (const bool lock : { false, true })
+        add((lock ? "tick.xfloor" : "tick.floor") + n, [rows, lock](benchmark::State& state) {
+            const Fixture& f = Prepare(rows);
+            for (auto _ : state)
+                benchmark::DoNotOptimize(ScheduleReadFloor(f.folders, lock));
+        });
+    add("tick.program" + n, [rows](benchmark::State& state) {
+        Fixture& f = Prepare(rows);
+        for (auto _ : state) {
+            g_nLastMinute = -1; // so the tick runs a pass
+            f.dlg->OnTimer();
+            f.dlg->Timer().stop();
+        }
+        if (g_nAlertTicks != 0)
+            state.SkipWithError("a reminder fired during the pass");
+    });
+    add("search.floor" + n, [rows](benchmark::State& state) {
+        const Fixture& f = Prepare(rows);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(SubstringFloor(f.rowTexts, f.terms));
+    });
+    add("search.program" + n, [rows](benchmark::State& state) {
+        Fixture& f = Prepare(rows);
+        for (auto _ : state)
+            f.dlg->OnSearch();
+        state.counters["matches"] = double(g_arrMatchKeys.size());
+    });
+}
+
+// Keeps the median of every benchmark (in ms) for the summary.
+class MedianReporter final : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (!run.error_occurred
+                && (run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1))
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> medians;
+};
+
+std::string LoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "?";
+    const QList<QByteArray> parts = file.readAll().split(' ');
+    return (parts.value(0) + ' ' + parts.value(1) + ' ' + parts.value(2)).toStdString();
+}
+
+long Median(std::vector<long> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A missed target is reported, not an error: figures from a busy machine would fail it spuriously.
+int g_failures = 0;
+
+void Verdict(bool ok)
+{
+    std::printf("  %s\n", ok ? "ok" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QString program = QStringLiteral(QB_PROGRAM_PATH);
+    int memoryRuns = 5;
+    std::vector<char*> args { argv[0] };
+    std::string repetitions = "--benchmark_repetitions=5";
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    std::string color = "--benchmark_color=false";
+    args.push_back(color.data());
+    args.push_back(repetitions.data());
+    args.push_back(interleave.data());
+    args.push_back(aggregates.data());
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--program=", 0) == 0)
+            program = QString::fromLocal8Bit(arg.substr(10));
+        else if (arg.rfind("--memory_runs=", 0) == 0)
+            memoryRuns = std::atoi(arg.c_str() + 14);
+        else
+            args.push_back(argv[i]);
+    }
+    int benchArgc = int(args.size());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&benchArgc, args.data());
+
+    CountingMessagePort messages;
+    QuietShellPort shell;
+    SetMessagePort(&messages);
+    SetShellPort(&shell);
+
+    QTemporaryDir base;
+    if (!base.isValid())
+        Fail("no temporary folder");
+    const std::string loadBefore = LoadAverage();
+    std::printf("building the trees in %s ...\n", qPrintable(base.path()));
+    std::fflush(stdout);
+    SetUpFixture(base, 20, 50);
+    SetUpFixture(base, 200, 50);
+    for (const int rows : { 1000, 10000 })
+        RegisterAll(rows);
+
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    // Peak memory of the real program: empty root, then the two trees.
+    std::map<int, long> peak;
+    if (memoryRuns > 0) {
+        QTemporaryDir empty;
+        for (const int rows : { 0, 1000, 10000 }) {
+            std::vector<long> runs;
+            for (int i = 0; i < memoryRuns; ++i)
+                runs.push_back(ProgramPeakKiB(program, rows == 0 ? empty.path() : g_fixtures.at(rows).tree.root));
+            peak[rows] = Median(runs);
+        }
+    }
+    const std::string loadAfter = LoadAverage();
+
+    const auto& m = reporter.medians;
+    const auto get = [&m](const std::string& name) {
+        const auto it = m.find(name);
+        return it == m.end() ? -1.0 : it->second;
+    };
+    std::printf("\nmedians of the runs, load average %s before and %s after\n", loadBefore.c_str(), loadAfter.c_str());
+    std::printf("floor: plain open, read, close; xfloor: the same with the exclusive lock every open of the\n"
+                "program takes (open without sharing)\n");
+    std::printf("%-24s %6s %9s %9s %10s %6s %6s %7s\n", "figure", "rows", "floor ms", "xfloor ms", "program ms",
+                "ratio", "xratio", "target");
+    struct Figure { const char* label; const char* program; const char* floor; const char* xfloor; double target; };
+    const Figure figures[] = {
+        { "scan with texts", "scan.program", "scan.floor", "scan.xfloor", 1.5 },
+        { "LoadDirList (widget)", "load.program", "scan.floor", "scan.xfloor", 2.0 },
+        { "tick pass, nothing due", "tick.program", "tick.floor", "tick.xfloor", 1.5 },
+        { "search, nine terms", "search.program", "search.floor", nullptr, 2.0 },
+    };
+    const bool complete = std::all_of(std::begin(figures), std::end(figures), [&](const Figure& fig) {
+        return get(std::string(fig.program) + "/10000") > 0 && get(std::string(fig.floor) + "/10000") > 0;
+    });
+    for (const Figure& fig : figures) {
+        for (const int rows : { 1000, 10000 }) {
+            const std::string n = SizeSuffix(rows);
+            const double p = get(fig.program + n), f = get(fig.floor + n);
+            const double x = fig.xfloor ? get(fig.xfloor + n) : f;
+            if (p < 0 || f < 0 || x < 0)
+                continue;
+            std::printf("%-24s %6d %9.2f %9.2f %10.2f %6.2f %6.2f %7s", fig.label, rows, f, x, p, p / f, p / x,
+                        rows == 10000 ? ("<= " + QByteArray::number(fig.target)).constData() : "");
+            if (rows == 10000)
+                Verdict(p / f <= fig.target);
+            else
+                std::printf("\n");
+        }
+    }
+    std::printf("\ngrowth from 1,000 to 10,000 folders (target <= 12)\n");
+    for (const Figure& fig : figures) {
+        const double small = get(std::string(fig.program) + "/1000"), large = get(std::string(fig.program) + "/10000");
+        if (small <= 0 || large <= 0)
+            continue;
+        std::printf("%-24s %7.2f", fig.label, large / small);
+        Verdict(large / small <= 12);
+    }
+    for (const int rows : { 1000, 10000 }) {
+        const std::string n = SizeSuffix(rows);
+        const double shown = get("load.shown" + n), floor = get("scan.floor" + n);
+        if (shown > 0 && floor > 0)
+            std::printf("%-24s %6d %9.2f %9s %10.2f %6.2f  (LoadDirList, then the view's layout and paint)\n",
+                        "load and show", rows, floor, "", shown, shown / floor);
+    }
+    if (!peak.empty()) {
+        std::printf("\npeak memory of the program (VmHWM, median of %d runs)\n", memoryRuns);
+        for (const auto& [rows, kib] : peak)
+            std::printf("%-28s %6d %9.1f MiB\n", rows == 0 ? "empty root" : "rows shown", rows, kib / 1024.0);
+        if (peak[0] > 0 && peak[10000] > 0 && peak[1000] > 0) {
+            const double excess = (peak[10000] - peak[0]) / 1024.0;
+            std::printf("%-28s %6d %9.1f MiB  <= 40", "above the empty root", 10000, excess);
+            Verdict(excess <= 40);
+            const double small = (peak[1000] - peak[0]) / 1024.0;
+            std::printf("%-28s %6s %9.2f", "growth 1,000 -> 10,000", "", small > 0 ? excess / small : 0.0);
+            Verdict(small <= 0 || excess / small <= 12);
+        } else {
+            std::printf("the program could not be measured\n");
+            ++g_failures;
+        }
+    }
+    if (messages.count > 0) {
+        std::printf("\n%d messages were shown during the runs, the first: %s\n", messages.count,
+                    qPrintable(messages.first));
+        ++g_failures;
+    }
+    if (!complete) {
+        std::printf("\nsome figures are missing (filtered out or failed)\n");
+    }
+    SetShellPort(nullptr);
+    SetMessagePort(nullptr);
+    g_fixtures.clear();
+    benchmark::Shutdown();
+    return g_failures == 0 ? 0 : 2;
+}

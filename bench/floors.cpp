@@ -1,0 +1,121 @@
+#include "floors.h"
+
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+char g_buffer[4096];
+constexpr int kPathMax = 4096;
+
+// a + "/" + b into out; false when it does not fit.
+bool Join(char (&out)[kPathMax], const char* a, const char* b)
+{
+    const int n = std::snprintf(out, kPathMax, "%s/%s", a, b);
+    return n > 0 && n < kPathMax;
+}
+
+long ReadWhole(const char* path, bool lock)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    if (lock && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return 0;
+    }
+    const ssize_t n = ::read(fd, g_buffer, sizeof g_buffer);
+    ::close(fd);
+    return n > 0 ? n : 0;
+}
+
+bool IsDots(const char* name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+bool IsFolder(int dirFd, const dirent* entry)
+{
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
+        return entry->d_type == DT_DIR;
+    struct stat st;
+    return ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+long ReadRow(const char* folder, bool lock)
+{
+    char path[kPathMax];
+    long bytes = Join(path, folder, "Quillbrook.desc") ? ReadWhole(path, lock) : 0;
+    return bytes + (Join(path, folder, "Quillbrook.Timer") ? ReadWhole(path, lock) : 0);
+}
+
+} // namespace
+
+long ScanFloor(const std::string& root, bool lock)
+{
+    long bytes = 0;
+    DIR* top = ::opendir(root.c_str());
+    if (!top)
+        return 0;
+    while (const dirent* entry = ::readdir(top)) {
+        if (IsDots(entry->d_name) || !IsFolder(::dirfd(top), entry))
+            continue;
+        char first[kPathMax];
+        char desc[kPathMax];
+        if (!Join(first, root.c_str(), entry->d_name) || !Join(desc, first, "Quillbrook.desc"))
+            continue;
+        struct stat st;
+        if (::stat(desc, &st) == 0 && S_ISREG(st.st_mode)) {
+            bytes += ReadRow(first, lock);
+            continue;
+        }
+        DIR* sub = ::opendir(first);
+        if (!sub)
+            continue;
+        bool any = false;
+        while (const dirent* child = ::readdir(sub)) {
+            if (IsDots(child->d_name) || !IsFolder(::dirfd(sub), child))
+                continue;
+            char second[kPathMax];
+            if (Join(second, first, child->d_name))
+                bytes += ReadRow(second, lock);
+            any = true;
+        }
+        ::closedir(sub);
+        if (!any)
+            bytes += ReadRow(first, lock);
+    }
+    ::closedir(top);
+    return bytes;
+}
+
+long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock)
+{
+    long bytes = 0;
+    char path[kPathMax];
+    for (const std::string& folder : folders) {
+        if (Join(path, folder.c_str(), "Quillbrook.Timer"))
+            bytes += ReadWhole(path, lock);
+    }
+    return bytes;
+}
+
+int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms)
+{
+    int matching = 0;
+    for (const std::u16string& row : rows) {
+        const std::u16string_view text(row);
+        int found = 0;
+        for (const std::u16string& term : terms)
+            if (!term.empty() && text.find(term) != std::u16string_view::npos)
+                ++found;
+        matching += found > 0;
+    }
+    return matching;
+}

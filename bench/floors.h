@@ -1,0 +1,17 @@
+#pragma once
+// The floors: the same file-system work the program does, made with plain system calls and
+// nothing else, so each figure can be read as "how far above the unavoidable cost".
+#include <string>
+#include <vector>
+
+// Reads the tree as the list load does: the root's folders, per first-level folder one query for
+// the description file and, when it has none, an enumeration; per row its description file and
+// schedule file opened, read and closed. With lock, each open also takes the exclusive lock that
+// the program's open without sharing takes. Returns the bytes read.
+long ScanFloor(const std::string& root, bool lock);
+
+// Opens, reads and closes the schedule file of every folder (full paths, file-system encoding).
+long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock);
+
+// Per row, counts the non-empty terms that occur in its text; returns the rows with any.
+int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms);
