@@ -55,7 +55,10 @@ public:
     int opened = 0;
 };
 
-const QString kSearchText = QStringLiteral("合同|审计|类别017|每月|季度末|借阅|第3类第4号|保密|电子版");
+// Nine terms as a user types them: a few folder names and phrases, some found in many rows, some
+// in none. kBroadSearch finds every row, the worst case for the ranking that follows the tests.
+const QString kSearchText = QStringLiteral("类别017|第3类第4号|每11个月|第150类|每7天|文件夹07|类别1|每年3月|已停止");
+const QString kBroadSearch = QStringLiteral("合同|审计|类别017|每月|季度末|借阅|第3类第4号|保密|电子版");
 
 struct Fixture
 {
@@ -65,6 +68,7 @@ struct Fixture
     std::vector<std::string> folders;   // each row's full path, file-system encoding
     std::vector<std::u16string> rowTexts; // each row's four texts joined
     std::vector<std::u16string> terms;
+    std::vector<std::u16string> broadTerms;
 };
 
 std::map<int, Fixture> g_fixtures;
@@ -124,6 +128,9 @@ void SetUpFixture(QTemporaryDir& base, int categories, int perCategory)
     SplitSearchTerms(terms, kSearchText);
     for (const QString& term : terms)
         f.terms.push_back(ToU16(term));
+    SplitSearchTerms(terms, kBroadSearch);
+    for (const QString& term : terms)
+        f.broadTerms.push_back(ToU16(term));
     f.dlg->findChild<QLineEdit*>(QStringLiteral("searchEdit"))->setText(kSearchText);
 }
 
@@ -191,6 +198,20 @@ void RegisterAll(int rows)
         for (auto _ : state)
             f.dlg->OnSearch();
         state.counters["matches"] = double(g_arrMatchKeys.size());
+    });
+    add("search.broad" + n, [rows](benchmark::State& state) {
+        Fixture& f = Prepare(rows);
+        QLineEdit* edit = f.dlg->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+        edit->setText(kBroadSearch);
+        for (auto _ : state)
+            f.dlg->OnSearch();
+        state.counters["matches"] = double(g_arrMatchKeys.size());
+        edit->setText(kSearchText);
+    });
+    add("search.broadfloor" + n, [rows](benchmark::State& state) {
+        const Fixture& f = Prepare(rows);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(SubstringFloor(f.rowTexts, f.broadTerms));
     });
 }
 
@@ -337,6 +358,13 @@ int main(int argc, char** argv)
             continue;
         std::printf("%-24s %7.2f", fig.label, large / small);
         Verdict(large / small <= 12);
+    }
+    for (const int rows : { 1000, 10000 }) {
+        const std::string n = SizeSuffix(rows);
+        const double broad = get("search.broad" + n), floor = get("search.broadfloor" + n);
+        if (broad > 0 && floor > 0)
+            std::printf("%-24s %6d %9.2f %9s %10.2f %6.2f  (nine terms that every row contains)\n",
+                        "search, every row found", rows, floor, "", broad, broad / floor);
     }
     for (const int rows : { 1000, 10000 }) {
         const std::string n = SizeSuffix(rows);

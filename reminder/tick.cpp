@@ -23,7 +23,7 @@ void CQuillbrookDlg::OnTimer()
         if (relative == g_strEditingDir)
             continue;
         QString schedText, nextText;
-        if (!FireDueReminder(RowFolder(row), schedText, nextText))
+        if (!FireDueReminder(g_strRootDir + relative, schedText, nextText))
             continue;
         SetItemText(row, 2, schedText);
         SetItemText(row, 3, nextText);

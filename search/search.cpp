@@ -3,6 +3,7 @@
 #include "schedule/scanformat.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 #include <vector>
 
@@ -10,9 +11,29 @@ QStringList g_arrRowTexts;
 CSortStringArray g_arrMatchKeys;
 int g_nMatchPos = -1;
 
+namespace {
+
+// True when no character of the text has a case: ignoring case then changes no comparison.
+bool Caseless(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void CSortStringArray::SortNoCase()
 {
-    // The keys are unique, so any correct sort gives the one order.
+    // The keys are unique, so any correct sort gives the one order. Match keys are digits and a
+    // comma, for which folding case is a waste: compare them as they are.
+    if (std::all_of(cbegin(), cend(), Caseless)) {
+        std::sort(begin(), end());
+        return;
+    }
     std::sort(begin(), end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });
@@ -38,9 +59,13 @@ void SplitSearchTerms(QStringList& terms, QStringView text)
     }
 }
 
-QString JoinRowTexts(const QStringList& columns)
+QString JoinRowTexts(std::initializer_list<QString> columns)
 {
+    qsizetype size = 0;
+    for (const QString& column : columns)
+        size += std::min<qsizetype>(column.size(), kRowColumnCapacity);
     QString text;
+    text.reserve(size);
     for (const QString& column : columns)
         text += QStringView(column).left(kRowColumnCapacity);
     return text;
@@ -48,7 +73,12 @@ QString JoinRowTexts(const QStringList& columns)
 
 QString MatchKey(int count, int row)
 {
-    return QString::number(count) + u',' + QString::number(row);
+    // One allocation: a search makes a key for every matching row.
+    char buffer[32]; // two ints of at most 11 characters each and the comma
+    char* end = std::to_chars(buffer, buffer + 12, count).ptr;
+    *end++ = ',';
+    end = std::to_chars(end, buffer + 24, row).ptr;
+    return QString::fromLatin1(buffer, end - buffer);
 }
 
 bool ParseMatchKey(const QString& key, int& count, int& row)

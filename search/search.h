@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <initializer_list>
+
 // A string array with an ascending sort that ignores case.
 class CSortStringArray : public QStringList
 {
@@ -28,7 +30,7 @@ void ClearSearchResults();
 void SplitSearchTerms(QStringList& terms, QStringView text);
 
 // A row's columns joined with nothing between them, each cut to kRowColumnCapacity characters.
-QString JoinRowTexts(const QStringList& columns);
+QString JoinRowTexts(std::initializer_list<QString> columns);
 
 // The key of a matching row, "count,row".
 QString MatchKey(int count, int row);

@@ -3,6 +3,8 @@
 #include "platform/messageport.h"
 #include "search/search.h"
 
+#include <QTreeWidget>
+
 #include <climits>
 
 namespace {
@@ -30,9 +32,10 @@ void CQuillbrookDlg::OnSearch()
     g_nMatchPos = -1;
     const int rows = GetItemCount();
     g_arrRowTexts.reserve(rows);
-    for (int row = 0; row < rows; ++row)
-        g_arrRowTexts.append(JoinRowTexts(
-            { GetItemText(row, 0), GetItemText(row, 1), GetItemText(row, 2), GetItemText(row, 3) }));
+    for (int row = 0; row < rows; ++row) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        g_arrRowTexts.append(JoinRowTexts({ item->text(0), item->text(1), item->text(2), item->text(3) }));
+    }
 
     QStringList terms;
     SplitSearchTerms(terms, m_strSearch);
