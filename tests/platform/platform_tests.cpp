@@ -89,6 +89,16 @@ TEST(ExclusiveFile, WritesReplaceTheWholeFileOnlyWhenClosed)
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("nXYZ"));
 
+    // Reads in pieces: full pieces, the short last one, then nothing.
+    tree.WriteBytes(QStringLiteral("long"), QByteArray(5000, 'x') + "end");
+    ASSERT_TRUE(file.Open(tree.Path(QStringLiteral("long")), CFile::modeRead));
+    EXPECT_EQ(file.Read(2048).size(), 2048);
+    EXPECT_EQ(file.Read(2048).size(), 2048);
+    EXPECT_EQ(file.Read(2048), QByteArray(904, 'x') + "end");
+    EXPECT_TRUE(file.Read(2048).isEmpty());
+    file.Close();
+    ASSERT_TRUE(QFile::remove(tree.Path(QStringLiteral("long"))));
+
     // An aborted operation stores nothing; no temporary file is left behind.
     ASSERT_TRUE(file.Open(path, CFile::modeCreate));
     file.Write("discarded");

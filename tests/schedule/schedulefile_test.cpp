@@ -298,6 +298,27 @@ TEST_F(ScheduleFile, AdvancingCountsOneOff)
               QStringList { folder + QStringLiteral("初始化发生错误，已自动清理！起始日期不正确，如果周末前推则起始日期需避开周末！") });
 }
 
+TEST_F(ScheduleFile, DueFromTheTriggerItselfInZonesFarFromUtc)
+{
+    // Triggers days ahead are settled without the zone conversion; near the trigger the answer
+    // must still be exact, at fourteen hours ahead of UTC and at eleven behind it.
+    const QString text = QStringLiteral("1;8;30;15\r\n2026-3-15,8,30\r\n-1\r\n0");
+    for (const char* zone : { "Pacific/Kiritimati", "Pacific/Pago_Pago", "UTC" }) {
+        ScopedTimeZone inZone(zone);
+        const qint64 trigger = At(2026, 3, 15, 8, 30);
+        for (const qint64 ahead : { 40 * 86400LL, 3 * 86400LL, 2 * 86400LL, 86400LL + 1, 14 * 3600LL, 1LL }) {
+            Put(text);
+            g_tNow = trigger - ahead;
+            EXPECT_FALSE(ProcessDueSchedule(folder)) << zone << " " << ahead;
+            EXPECT_EQ(Bytes(), Lines(text)) << zone << " " << ahead;
+        }
+        g_tNow = trigger;
+        EXPECT_TRUE(ProcessDueSchedule(folder)) << zone;
+        EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;15\r\n2026-4-15,8,30\r\n-1\r\n0"))) << zone;
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
 TEST_F(ScheduleFile, StoppingKeepsTheOtherLines)
 {
     // Lines 1, 2 and 4 byte for byte, however long or odd; anything after line 4 goes.

@@ -68,6 +68,14 @@ TEST(SortNoCase, OrdersKeysAsTextIgnoringCase)
     EXPECT_EQ(keys, (QStringList { QStringLiteral("1,10"), QStringLiteral("1,2"), QStringLiteral("1,9"),
                                    QStringLiteral("2,0"), QStringLiteral("A"), QStringLiteral("a1"),
                                    QStringLiteral("b") }));
+
+    // Keys alone, with no letter among them, still sort as text.
+    CSortStringArray digits;
+    digits << QStringLiteral("9,100") << QStringLiteral("2,0") << QStringLiteral("1,9") << QStringLiteral("10,1")
+           << QStringLiteral("1,10") << QStringLiteral("1,2");
+    digits.SortNoCase();
+    EXPECT_EQ(digits, (QStringList { QStringLiteral("1,10"), QStringLiteral("1,2"), QStringLiteral("1,9"),
+                                     QStringLiteral("10,1"), QStringLiteral("2,0"), QStringLiteral("9,100") }));
 }
 
 TEST(RankMatches, CountsTermsNotOccurrencesAndIgnoresEmptyTerms)

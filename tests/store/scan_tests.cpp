@@ -145,3 +145,40 @@ TEST(Scan, AnAttributeFailureEndsThatEnumerationOnlyWithOneMessage)
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_FALSE(names.contains(QStringLiteral("loop")));
 }
+
+TEST(Scan, ALoadMessageSeesEveryRowAppendedSoFar)
+{
+    // Rows go into the list in batches; a message box shown mid-load runs the event loop (and the
+    // tick), which must still find the rows before it complete and its own row with only its path.
+    TempTree tree;
+    RecordingMessagePort messages;
+    for (const char* name : { "A", "B", "C", "D" }) {
+        tree.MakeDir(QString::fromLatin1(name));
+        tree.WriteText(QString::fromLatin1(name) + QStringLiteral("/Quillbrook.desc"), QStringLiteral("说明"));
+    }
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.Timer().stop();
+    const QStringList order = Column0(dlg);
+    ASSERT_EQ(order.size(), 4);
+    const int damaged = 2;
+    tree.WriteText(order[damaged].mid(1) + QStringLiteral("/Quillbrook.Timer"), QStringLiteral("1;9;0;1"));
+
+    QStringList seen;
+    messages.onMessage = [&](const QString&) {
+        for (int row = 0; row < dlg.GetItemCount(); ++row)
+            seen.append(dlg.GetItemText(row, 0) + u'|' + dlg.GetItemText(row, 1));
+    };
+    dlg.LoadDirList();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(seen, (QStringList { order[0] + QStringLiteral("|说明"), order[1] + QStringLiteral("|说明"),
+                                   order[damaged] + u'|' }));
+    EXPECT_EQ(Column0(dlg), order);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(dlg.GetItemText(row, 1), QStringLiteral("说明")) << row;
+
+    // The port installed before the load is the one in place after it.
+    messages.onMessage = nullptr;
+    ShowMessage(QStringLiteral("x"));
+    EXPECT_EQ(messages.messages.size(), 2);
+}
