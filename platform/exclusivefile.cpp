@@ -46,12 +46,18 @@ bool IsTempSuffix(const char* s)
     return s[kTempSuffix] == '\0';
 }
 
-// The same file as the one open on fd is still at path (not replaced or removed meanwhile).
+// The file described by open (an open file's status) is still at path, not replaced or removed.
+bool StillAtPath(const struct stat& open, const QByteArray& native)
+{
+    struct stat named;
+    return ::stat(native.constData(), &named) == 0 && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// The same file as the one open on fd is still at path.
 bool StillAtPath(int fd, const QByteArray& native)
 {
-    struct stat open, named;
-    return ::fstat(fd, &open) == 0 && ::stat(native.constData(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino;
+    struct stat open;
+    return ::fstat(fd, &open) == 0 && StillAtPath(open, native);
 }
 
 } // namespace
@@ -125,8 +131,10 @@ bool CFile::Open(const QString& path, Mode mode)
         struct stat st;
         // A writer that held the file until just now may have replaced it between our open and
         // our lock: the lock would then be on the old file, which is no longer the one at path.
+        // An open file's device and inode never change, so the status taken before the lock serves
+        // the comparison after it.
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0
-            || !StillAtPath(fd, native)) {
+            || !StillAtPath(st, native)) {
             ::close(fd);
             return false;
         }

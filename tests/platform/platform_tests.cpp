@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFile>
 #include <cstdio>
 #include <gtest/gtest.h>
 
