@@ -114,7 +114,9 @@ bool CFile::Open(const QString& path, Mode mode)
     if (m_open || path.isEmpty())
         return false;
     const QByteArray native = NativePath(path);
-    int fd = ::open(native.constData(), (mode == modeRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY);
+    // Non-blocking, so that a pipe or device under the file's name cannot hang the open; only a
+    // regular file is accepted below.
+    int fd = ::open(native.constData(), (mode == modeRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0 && mode == modeCreate && errno == ENOENT) {
         // Nothing to lock yet: the file comes into being whole when Close() commits it. The folder
         // must exist and be writable for that, which the probe below tells now.
@@ -131,10 +133,12 @@ bool CFile::Open(const QString& path, Mode mode)
         struct stat st;
         // A writer that held the file until just now may have replaced it between our open and
         // our lock: the lock would then be on the old file, which is no longer the one at path.
-        // An open file's device and inode never change, so the status taken before the lock serves
-        // the comparison after it.
+        // That matters only to an operation that may rewrite or remove the file (Remove checks
+        // again on its own); a plain read of the version just replaced is as good as a read just
+        // before. An open file's device and inode never change, so the status taken before the
+        // lock serves the comparison after it.
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0
-            || !StillAtPath(st, native)) {
+            || (mode != modeRead && !StillAtPath(st, native))) {
             ::close(fd);
             return false;
         }

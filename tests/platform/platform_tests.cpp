@@ -6,9 +6,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFile>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(FileAttributes, FoldersFilesLinksAndMissingEntries)
 {
@@ -201,4 +201,16 @@ TEST(ExclusiveFile, RemovalAfterTheLockDeletedAnotherInstancesFile)
     ASSERT_TRUE(file.Open(path, CFile::modeCreate));
     EXPECT_FALSE(file.Remove());
     EXPECT_FALSE(tree.Exists(QStringLiteral("f")));
+}
+
+TEST(ExclusiveFile, APipeUnderAFilesNameIsAFailedOpenNotAHang)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("Quillbrook.desc"));
+    ASSERT_EQ(::mkfifo(NativePath(path).constData(), 0644), 0);
+    CFile file;
+    EXPECT_FALSE(file.Open(path, CFile::modeRead));
+    EXPECT_FALSE(file.Open(path, CFile::modeReadWrite));
+    EXPECT_FALSE(file.Open(path, CFile::modeCreate));
+    EXPECT_EQ(GetFileAttributesW(path), FILE_ATTRIBUTE_NORMAL); // exists, but is not a file
 }
