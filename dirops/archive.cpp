@@ -1,8 +1,10 @@
 #include "dirops/archive.h"
 
+#include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/scan.h"
 
@@ -16,8 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString kTimerFileName = QStringLiteral("Quillbrook.Timer");
 
 class Fd
 {
@@ -42,21 +42,6 @@ private:
     int m_fd;
 };
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool CopyContent(int in, int out)
 {
     static char buffer[1 << 17];
@@ -68,7 +53,7 @@ bool CopyContent(int in, int out)
             return false;
         if (n == 0)
             return true;
-        if (!WriteAll(out, buffer, static_cast<size_t>(n)))
+        if (!WriteAllBytes(out, buffer, n))
             return false;
     }
 }
@@ -99,30 +84,15 @@ bool CopyOneFile(const QString& source, const QString& target)
         && ::flock(existing.Get(), LOCK_EX | LOCK_NB) != 0)
         return false;
 
-    const qsizetype slash = to.lastIndexOf('/');
-    const QByteArray dir = slash < 0 ? QByteArray() : to.left(slash + 1);
-    const QByteArray base = slash < 0 ? to : to.mid(slash + 1);
-    QByteArray temp = dir + '.' + base.left(200) + ".XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    QByteArray temp;
+    Fd out(CreateTempSibling(to, temp));
     if (out.Get() < 0)
         return false;
     bool ok = CopyContent(in.Get(), out.Get());
     ok = ok && ::fchmod(out.Get(), st.st_mode & 0777) == 0;
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
     ok = ok && ::futimens(out.Get(), times) == 0;
-    ok = ok && ::fsync(out.Get()) == 0;
-    ok = ::close(out.Release()) == 0 && ok;
-    if (ok && ::rename(temp.constData(), to.constData()) == 0)
-        return true;
-    ::unlink(temp.constData());
-    return false;
-}
-
-bool IsSameOrBelow(const QString& path, const QString& base)
-{
-    if (path == base)
-        return true;
-    return path.startsWith(base.endsWith(u'/') ? base : base + u'/');
+    return CommitTempSibling(out.Release(), ok, temp, to);
 }
 
 class TreeCopier

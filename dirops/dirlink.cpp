@@ -10,16 +10,6 @@
 
 namespace {
 
-bool PathExists(const QString& path)
-{
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsSameOrBelow(const QString& path, const QString& base)
-{
-    return path == base || path.startsWith(base.endsWith(u'/') ? base : base + u'/');
-}
-
 // True when the folder the link goes into lies in the root once links on the way are followed; a
 // folder linked in earlier leads outside, and a new link there would land in the outside folder.
 bool ParentStaysInRoot(const QString& root, const QString& linkPath)

@@ -12,21 +12,6 @@
 
 namespace {
 
-bool WriteAll(int fd, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 constexpr qsizetype kTempBaseMax = 200;
 constexpr qsizetype kTempSuffix = 6; // mkostemp's XXXXXX
 
@@ -80,27 +65,49 @@ void RemoveStaleTemporaries(const QString& path)
     ::closedir(d);
 }
 
+bool WriteAllBytes(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+int CreateTempSibling(const QByteArray& nativeTarget, QByteArray& nativeTemp)
+{
+    const qsizetype slash = nativeTarget.lastIndexOf('/');
+    const QByteArray dir = nativeTarget.left(slash + 1); // empty for a bare name
+    nativeTemp = dir + TempPrefix(nativeTarget.mid(slash + 1)) + "XXXXXX";
+    return ::mkostemp(nativeTemp.data(), O_CLOEXEC);
+}
+
+bool CommitTempSibling(int fd, bool ok, const QByteArray& nativeTemp, const QByteArray& nativeTarget)
+{
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(nativeTemp.constData(), nativeTarget.constData()) == 0)
+        return true;
+    ::unlink(nativeTemp.constData());
+    return false;
+}
+
 bool ReplaceFileContent(const QString& path, const QByteArray& content)
 {
     const QByteArray target = NativePath(path);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0 ? QByteArray(".") : target.left(slash + 1);
-    const QByteArray base = slash < 0 ? target : target.mid(slash + 1);
-    // A hidden sibling in the same folder, so the rename stays on one file system.
-    QByteArray temp = dir + TempPrefix(base) + "XXXXXX";
-    if (slash < 0)
-        temp = temp.mid(2);
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    QByteArray temp;
+    const int fd = CreateTempSibling(target, temp);
     if (fd < 0)
         return false;
-    bool ok = WriteAll(fd, content.constData(), content.size());
+    bool ok = WriteAllBytes(fd, content.constData(), content.size());
     ok = ::fchmod(fd, 0644) == 0 && ok;
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp.constData(), target.constData()) == 0)
-        return true;
-    ::unlink(temp.constData());
-    return false;
+    return CommitTempSibling(fd, ok, temp, target);
 }
 
 CFile::~CFile()

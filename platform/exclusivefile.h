@@ -58,6 +58,14 @@ private:
     QByteArray m_content;
 };
 
+// The pieces of an atomic replacement, for writers that stream their content (the archive copy):
+// a hidden temporary file beside the target (same folder, so the rename stays on one file system),
+// every byte written, and the commit that syncs it and renames it over the target.
+int CreateTempSibling(const QByteArray& nativeTarget, QByteArray& nativeTemp);
+bool WriteAllBytes(int fd, const char* data, qint64 size);
+// Closes fd; when ok so far, syncs and renames temp over target. The temporary file never stays.
+bool CommitTempSibling(int fd, bool ok, const QByteArray& nativeTemp, const QByteArray& nativeTarget);
+
 // Replaces the file at path by content atomically. Used by CFile::Close; exposed for tests.
 bool ReplaceFileContent(const QString& path, const QByteArray& content);
 

@@ -68,6 +68,16 @@ std::uint32_t GetFileAttributesW(const QString& path)
     return GetFileAttributesAt(AT_FDCWD, native.constData());
 }
 
+bool PathExists(const QString& path)
+{
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsSameOrBelow(const QString& path, const QString& base)
+{
+    return path == base || path.startsWith(base.endsWith(u'/') ? base : base + u'/');
+}
+
 bool DeleteFileW(const QString& path)
 {
     const QByteArray native = NativePath(path);

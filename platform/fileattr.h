@@ -14,6 +14,12 @@ constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 // be queried. A dangling symbolic link exists but is neither a folder nor a file.
 std::uint32_t GetFileAttributesW(const QString& path);
 
+// True when an entry exists at path (a dangling link included).
+bool PathExists(const QString& path);
+
+// True when path is base or lies below it (both real paths, "/" separated).
+bool IsSameOrBelow(const QString& path, const QString& base);
+
 // Attributes of the entry name inside the folder opened as dirFd (one system call, no path
 // building); same rules as GetFileAttributesW.
 std::uint32_t GetFileAttributesAt(int dirFd, const char* name);

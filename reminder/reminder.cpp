@@ -17,7 +17,7 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
     GetScheduleTexts(folder, schedText, nextText);
     Shell().OpenPath(folder);
     const QString batch = JoinPath(folder, kAutoBatName);
-    if (GetFileAttributesW(batch) != INVALID_FILE_ATTRIBUTES)
+    if (PathExists(batch))
         Shell().StartBatch(batch, folder);
     return true;
 }

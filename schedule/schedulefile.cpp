@@ -33,7 +33,7 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
     CFile local;
     CFile& file = keepOpen ? *keepOpen : local;
     if (!file.Open(path, keepOpen ? CFile::modeReadWrite : CFile::modeRead)) {
-        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        if (!PathExists(path))
             return Load::NoFile;
         ShowMessage(FormatMessage(kMsgOpenFailed, { path }));
         return Load::Failed;
