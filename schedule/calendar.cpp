@@ -114,3 +114,9 @@ bool LocalWallTime(int year, int month, int day, int hour, int minute, qint64& o
     out = hi;
     return true;
 }
+
+bool IsBuildableTime(int year, int month, int day, int hour, int minute)
+{
+    return year >= kFirstYear && year <= kLastYear && month >= 1 && month <= 12 && day >= 1 && day <= 31
+        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+}

@@ -3,6 +3,14 @@
 // conversion of a local wall-clock time to an instant that never lets daylight saving move it.
 #include <QtGlobal>
 
+// The years the platform's time conversion accepts.
+constexpr int kFirstYear = 1970;
+constexpr int kLastYear = 3000;
+
+// True when the fields can name a trigger: a year the platform converts, month 1 to 12, day 1 to
+// 31 (whatever the month), hour 0 to 23, minute 0 to 59.
+bool IsBuildableTime(int year, int month, int day, int hour, int minute);
+
 // Days since 1970-01-01 of a calendar day. Linear in day, so a day beyond the month's end counts
 // on into the following month.
 qint64 DaysFromCivil(int year, int month, int day);

@@ -5,10 +5,6 @@
 
 namespace {
 
-// The years the platform's conversion accepts.
-constexpr int kFirstYear = 1970;
-constexpr int kLastYear = 3000;
-
 const QString kErrStartThisYear =
     QStringLiteral("起始日期不正确，今年指定日期开始，如果周末前推则起始日期需避开周末！");
 const QString kErrStartThisMonth =
@@ -57,9 +53,7 @@ qint64 MovedOffWeekend(qint64 days)
 
 qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool& ok, int weekend)
 {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || month < 1 || month > 12 || day < 1 || day > 31)
-        return Fail(ok);
-    if (year < kFirstYear || year > kLastYear)
+    if (!IsBuildableTime(year, month, day, hour, minute))
         return Fail(ok);
     // A day the month does not have moves back to the month's last day.
     day = qMin(day, DaysInMonth(year, month));

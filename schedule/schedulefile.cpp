@@ -84,12 +84,8 @@ void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour,
     ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &storedHour, &storedMinute });
     if (storedHour == hour && storedMinute == minute)
         return;
-    const auto inRange = [](int y, int mo, int d, int h, int mi) {
-        return y >= 1970 && y <= 3000 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 && mi >= 0
-            && mi <= 59;
-    };
     qint64 stored, set;
-    if (inRange(year, month, day, storedHour, storedMinute) && inRange(year, month, day, hour, minute)
+    if (IsBuildableTime(year, month, day, storedHour, storedMinute) && IsBuildableTime(year, month, day, hour, minute)
         && LocalWallTime(year, month, day, storedHour, storedMinute, stored)
         && LocalWallTime(year, month, day, hour, minute, set) && stored == set)
         return;
@@ -295,8 +291,7 @@ bool ProcessDueSchedule(QString folder)
 
     // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
     // and the rewrite below stores a proper next trigger.
-    const bool inRange = year >= 1970 && year <= 3000 && month >= 1 && month <= 12 && day >= 1 && day <= 31
-        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59;
+    const bool inRange = IsBuildableTime(year, month, day, hour, minute);
     // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
     // that time read as UTC in every zone, so two days settle it without the platform conversion,
     // which re-reads the zone file on each call and would cost more than reading the file did.
