@@ -2,6 +2,8 @@
 // The tests the settings dialog runs on OK, kept free of widgets so they can be exercised
 // directly. The dialog shows the message, keeps itself open on a refusal and clears its weekend
 // flag when told to.
+#include "schedule/schedule.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -26,8 +28,6 @@ struct SettingsEntries
     bool weekend = false;
 };
 
-// The longest schedule text the schedule file keeps.
-constexpr int kMaxSpecLength = 63;
 constexpr int kMaxDescLength = 1000;
 
 // The mode's test of its schedule text. Modes outside 0 to 3 are refused with no message.

@@ -14,6 +14,9 @@ enum ScheduleMode {
 
 inline const QString kTimerFileName = QStringLiteral("Quillbrook.Timer");
 
+// The longest schedule text (the mode's details) the schedule file keeps; it holds no blanks.
+constexpr int kMaxSpecLength = 63;
+
 // The local time of the day at hour:minute, with the month-end rule and, when weekend is set, the
 // weekend rule. On failure clears ok and returns g_tNow.
 qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool& ok, int weekend);

@@ -20,7 +20,6 @@ const QString kMsgCreateFailed = QStringLiteral("%s创建失败，请检查目�
 const QString kMsgComputeFailed = QStringLiteral("%s初始化发生错误，已自动清理！%s");
 
 const QString kCrLf = QStringLiteral("\r\n");
-constexpr int kSpecMax = 63;
 
 enum class Load { Lines, NoFile, Failed };
 
@@ -72,7 +71,7 @@ QString SchedulePath(const QString& folder)
 // blank, at most 63 characters). Places not read keep their values.
 void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString& spec)
 {
-    ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kSpecMax);
+    ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kMaxSpecLength);
 }
 
 // Line 2: the stored trigger. Its hour and minute replace line 1's, except where they only differ
