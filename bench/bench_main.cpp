@@ -33,20 +33,6 @@
 
 namespace {
 
-// No message may appear while the benchmarks run: every one is counted and reported.
-class CountingMessagePort final : public MessagePort
-{
-public:
-    void ShowMessage(const QString& text) override
-    {
-        if (++count == 1)
-            first = text;
-    }
-    bool AskYesNo(const QString&) override { return false; }
-    int count = 0;
-    QString first;
-};
-
 class QuietShellPort final : public ShellPort
 {
 public:
@@ -285,9 +271,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&benchArgc, args.data());
 
-    CountingMessagePort messages;
+    // No message may appear while the benchmarks run: every one is recorded and reported.
+    RecordingMessagePort messages;
     QuietShellPort shell;
-    SetMessagePort(&messages);
     SetShellPort(&shell);
 
     QTemporaryDir base;
@@ -390,16 +376,15 @@ int main(int argc, char** argv)
             ++g_failures;
         }
     }
-    if (messages.count > 0) {
-        std::printf("\n%d messages were shown during the runs, the first: %s\n", messages.count,
-                    qPrintable(messages.first));
+    if (!messages.messages.isEmpty()) {
+        std::printf("\n%d messages were shown during the runs, the first: %s\n", int(messages.messages.size()),
+                    qPrintable(messages.messages.first()));
         ++g_failures;
     }
     if (!complete) {
         std::printf("\nsome figures are missing (filtered out or failed)\n");
     }
     SetShellPort(nullptr);
-    SetMessagePort(nullptr);
     g_fixtures.clear();
     benchmark::Shutdown();
     return g_failures == 0 ? 0 : 2;

@@ -37,12 +37,7 @@ QString Units(const QByteArray& bytes, qsizetype limit)
 
 QByteArray Utf16(const QString& text)
 {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
+    return QByteArray("\xFF\xFE", 2) + EncodeUtf16Le(text);
 }
 
 struct Run
@@ -71,14 +66,14 @@ Run RunReader(const QString& folder, const QByteArray& bytes, Layout layout, Rea
             FUZZ_CHECK(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
         }
     }
-    CollectingMessagePort port;
-    SetMessagePort(&port);
     Run run;
-    run.result = reader(folder);
-    SetMessagePort(nullptr);
+    {
+        RecordingMessagePort port;
+        run.result = reader(folder);
+        run.messages = port.messages + port.questions;
+    }
     if (held >= 0)
         ::close(held);
-    run.messages = port.messages;
     if (layout == FolderInstead) {
         run.exists = QFileInfo(path).isDir();
         return run;

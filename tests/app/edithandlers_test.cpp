@@ -92,7 +92,6 @@ protected:
         tree.WriteText(QStringLiteral("分类B/") + kDesc, QStringLiteral("已管理的一级目录"));
         dlg.OnInitDialog(tree.Root());
         dlg.Timer().stop(); // no reminder passes in the middle of these tests
-        g_strEditingDir.clear();
     }
     void TearDown() override { EXPECT_TRUE(g_strEditingDir.isEmpty()); }
 

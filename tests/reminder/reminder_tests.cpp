@@ -44,9 +44,6 @@ protected:
     void SetUp() override
     {
         SetTimeSource(&TestNow);
-        g_nLastMinute = -1;
-        g_nAlertTicks = 0;
-        g_strEditingDir.clear();
     }
     void TearDown() override { SetTimeSource(nullptr); }
 
