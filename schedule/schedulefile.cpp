@@ -3,8 +3,8 @@
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "schedule/calendar.h"
-#include "schedule/scanformat.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
 
@@ -67,31 +67,6 @@ QString SchedulePath(const QString& folder)
     return JoinPath(folder, kTimerFileName);
 }
 
-// Line 1: mode, hour, minute and the mode's details (the text after the third semicolon up to the first
-// blank, at most 63 characters). Places not read keep their values.
-void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString& spec)
-{
-    ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kMaxSpecLength);
-}
-
-// Line 2: the stored trigger. Its hour and minute replace line 1's, except where they only differ
-// because the set time did not exist on that day (the spring change moved it to the first valid
-// time): the schedule keeps its set time for the triggers after that one.
-void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour, int& minute)
-{
-    int storedHour = hour, storedMinute = minute;
-    ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &storedHour, &storedMinute });
-    if (storedHour == hour && storedMinute == minute)
-        return;
-    qint64 stored, set;
-    if (IsBuildableTime(year, month, day, storedHour, storedMinute) && IsBuildableTime(year, month, day, hour, minute)
-        && LocalWallTime(year, month, day, storedHour, storedMinute, stored)
-        && LocalWallTime(year, month, day, hour, minute, set) && stored == set)
-        return;
-    hour = storedHour;
-    minute = storedMinute;
-}
-
 // Builds a list text piece by piece in one buffer; the texts are formed for every row of every
 // load, where a chain of QString::arg calls costs more than reading the file. Numbers come out as
 // arg() writes them.
@@ -137,11 +112,11 @@ qint64 WallClockSeconds(int year, int month, int day, int hour, int minute)
     return DaysFromCivil(year, month, day) * 86400 + qint64(hour) * 3600 + qint64(minute) * 60;
 }
 
-int ParseNumber(const QString& line, int initial)
+// Stores a file's pieces; the mark goes in front of the first.
+void WritePieces(CFile& file, const QStringList& pieces)
 {
-    int value = initial;
-    ScanFormat(line, u"%d", { &value });
-    return value;
+    for (const QString& piece : pieces)
+        WriteUnicodeText(file, piece);
 }
 
 } // namespace
@@ -155,34 +130,22 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
         return false;
     }
     TruncateFile(file);
-    if (mode == SCHED_NONE) {
-        for (const QString& line : { QStringLiteral("-1;0;0;\r\n"), QStringLiteral("0\r\n"),
-                                     QStringLiteral("0\r\n"), QStringLiteral("0") })
-            WriteUnicodeText(file, line);
-    } else {
-        bool ok = true;
-        QString error;
-        const qint64 next = ComputeNextTrigger(mode, spec, hour, minute, weekend ? 1 : 0, ok, error);
+    ScheduleRecord record { mode, hour, minute, spec, {}, count, weekend ? 1 : 0 };
+    if (mode != SCHED_NONE) {
+        NextTrigger next = ComputeNext(mode, ParseScheduleSpec(mode, spec), hour, minute, record.weekend);
         LocalTime lt;
-        if (ok && !ToLocalTime(next, lt)) {
-            ok = false;
-            error = QStringLiteral("矫正时间发生错误，请注意格式要求！");
-        }
-        if (!ok) {
+        if (next.ok && !ToLocalTime(next.time, lt))
+            next = { g_tNow, false, QStringLiteral("矫正时间发生错误，请注意格式要求！") };
+        if (!next.ok) {
             // The old schedule goes too: the file is removed before the message box runs. Only a
             // file that was there when opened (and so is held) is removed.
             file.Remove();
-            ShowMessage(FormatMessage(kMsgComputeFailed, { folder, error }));
+            ShowMessage(FormatMessage(kMsgComputeFailed, { folder, next.error }));
             return false;
         }
-        const QString semicolon = QStringLiteral(";");
-        WriteUnicodeText(file, QString::number(mode) + semicolon + QString::number(hour) + semicolon
-                                   + QString::number(minute) + semicolon + spec + kCrLf);
-        WriteUnicodeText(file, QStringLiteral("%1-%2-%3,%4,%5\r\n")
-                                   .arg(lt.year).arg(lt.month).arg(lt.day).arg(lt.hour).arg(lt.minute));
-        WriteUnicodeText(file, QString::number(count) + kCrLf);
-        WriteUnicodeText(file, weekend ? QStringLiteral("1") : QStringLiteral("0"));
+        record.next = { lt.year, lt.month, lt.day, lt.hour, lt.minute };
     }
+    WritePieces(file, record.Encode());
     if (!file.Close()) {
         // The new content could not be stored; the old file is unchanged.
         ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
@@ -195,27 +158,24 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
                          bool& weekend)
 {
     QStringList lines;
+    ScheduleRecord record { mode, hour, minute, QString(), {}, 0, 0 };
     switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
     case Load::Failed: return false;
-    case Load::NoFile:
-        mode = SCHED_NONE;
-        spec.clear();
-        hour = minute = count = 0;
-        weekend = false;
-        return true;
-    case Load::Lines: break;
+    case Load::NoFile: record.mode = SCHED_NONE; break;
+    case Load::Lines: record.Decode(lines); break;
     }
-    QString readSpec;
-    ParseLine1(lines[0], mode, hour, minute, readSpec);
+    mode = record.mode;
     if (mode == SCHED_NONE) {
         spec.clear();
         hour = minute = count = 0;
         weekend = false;
         return true;
     }
-    spec = readSpec;
-    count = ParseNumber(lines[2], 0);
-    weekend = ParseNumber(lines[3], 0) != 0;
+    hour = record.hour;
+    minute = record.minute;
+    spec = record.spec;
+    count = record.count;
+    weekend = record.weekend != 0;
     return true;
 }
 
@@ -230,41 +190,39 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
         return true;
     case Load::Lines: break;
     }
-    int mode = SCHED_NONE, hour = 0, minute = 0;
-    QString spec;
-    ParseLine1(lines[0], mode, hour, minute, spec);
-    if (mode == SCHED_NONE) {
+    ScheduleRecord record;
+    record.count = -1;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE) {
         schedText.clear();
         nextText.clear();
         return true;
     }
-    int year = 0, month = 0, day = 0;
-    ParseLine2(lines[1], year, month, day, hour, minute);
-    if (ParseNumber(lines[2], -1) == 0)
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
+    const StoredTrigger& next = record.next;
+    if (record.count == 0)
         nextText = QStringLiteral("已停止");
     else
-        nextText = Text().Num(year).Put(u'-').Num(month).Put(u'-').Num(day).Put(u' ').Num2(hour).Put(u':').Num2(minute).Take();
+        nextText = Text().Num(next.year).Put(u'-').Num(next.month).Put(u'-').Num(next.day).Put(u' ').Num2(hour)
+                       .Put(u':').Num2(minute).Take();
 
-    int a = 0, b = 0, c = 0, n = 0;
-    switch (mode) {
+    const ScheduleSpec s = ParseScheduleSpec(record.mode, record.spec);
+    switch (record.mode) {
     case SCHED_YEARLY:
-        ScanFormat(spec, u"%d-%d", { &a, &b });
-        schedText = Text().Put(u"每年").Num(a).Put(u"月").Num(b).Put(u"日").Num(hour).Put(u"点").Num(minute)
+        schedText = Text().Put(u"每年").Num(s.month).Put(u"月").Num(s.day).Put(u"日").Num(hour).Put(u"点").Num(minute)
                         .Put(u"分触发").Take();
         break;
     case SCHED_MONTHLY:
-        ScanFormat(spec, u"%d", { &a });
-        schedText = Text().Put(u"每月").Num(a).Put(u"日").Num(hour).Put(u"点").Num(minute).Put(u"分触发").Take();
+        schedText = Text().Put(u"每月").Num(s.day).Put(u"日").Num(hour).Put(u"点").Num(minute).Put(u"分触发").Take();
         break;
     case SCHED_EVERY_N_DAYS:
-        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"天").Num(hour)
-                        .Put(u"点").Num(minute).Put(u"分").Take();
+        schedText = Text().Num(s.year).Put(u"年").Num(s.month).Put(u"月").Num(s.day).Put(u"日起，每").Num(s.interval)
+                        .Put(u"天").Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
         break;
     case SCHED_EVERY_N_MONTHS:
-        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"个月")
-                        .Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
+        schedText = Text().Num(s.year).Put(u"年").Num(s.month).Put(u"月").Num(s.day).Put(u"日起，每").Num(s.interval)
+                        .Put(u"个月").Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
         break;
     default: break; // an unknown mode leaves the caller's text
     }
@@ -276,17 +234,13 @@ bool ProcessDueSchedule(QString folder)
     QStringList lines;
     if (LoadSchedule(SchedulePath(folder), kMsgDamagedDue, lines) != Load::Lines)
         return false;
-    int mode = SCHED_NONE, hour = 0, minute = 0;
-    QString spec;
-    ParseLine1(lines[0], mode, hour, minute, spec);
-    if (mode == SCHED_NONE)
+    ScheduleRecord record;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE || record.count == 0)
         return false;
-    int count = ParseNumber(lines[2], 0);
-    if (count == 0)
-        return false;
-    const int weekend = ParseNumber(lines[3], 0);
-    int year = 0, month = 0, day = 0;
-    ParseLine2(lines[1], year, month, day, hour, minute);
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
+    const int year = record.next.year, month = record.next.month, day = record.next.day;
 
     // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
     // and the rewrite below stores a proper next trigger.
@@ -302,9 +256,10 @@ bool ProcessDueSchedule(QString folder)
         return false;
 
     // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
+    int count = record.count;
     if (count != -1 && count != std::numeric_limits<int>::min())
         --count;
-    return WriteScheduleFile(folder, mode, hour, minute, spec, count, weekend != 0);
+    return WriteScheduleFile(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0);
 }
 
 bool StopSchedule(QString folder)
@@ -317,10 +272,8 @@ bool StopSchedule(QString folder)
     case Load::NoFile: return true; // nothing to stop, and nothing is created
     case Load::Lines: break;
     }
+    // Lines 1, 2 and 4 as they stand, unparsed; line 3 stops it.
     TruncateFile(file);
-    WriteUnicodeText(file, lines[0] + kCrLf);
-    WriteUnicodeText(file, lines[1] + kCrLf);
-    WriteUnicodeText(file, QStringLiteral("0\r\n"));
-    WriteUnicodeText(file, lines[3]);
+    WritePieces(file, { lines[0] + kCrLf, lines[1] + kCrLf, QStringLiteral("0\r\n"), lines[3] });
     return file.Close();
 }

@@ -1,6 +1,7 @@
 list(APPEND QB_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/scanformat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calendar.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/schedulerecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/daterules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/schedulefile.cpp
 )
