@@ -137,10 +137,10 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
         if (next.ok && !ToLocalTime(next.time, lt))
             next = { g_tNow, false, QStringLiteral("矫正时间发生错误，请注意格式要求！") };
         if (!next.ok) {
-            // The old schedule goes too: the file is removed before the message box runs. Only a
-            // file that was there when opened (and so is held) is removed.
-            file.Remove();
             ShowMessage(FormatMessage(kMsgComputeFailed, { folder, next.error }));
+            // Then the old schedule goes too, still held through the message box. Only a file that
+            // was there when opened is removed.
+            file.Remove();
             return false;
         }
         record.next = { lt.year, lt.month, lt.day, lt.hour, lt.minute };
@@ -198,14 +198,17 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
         nextText.clear();
         return true;
     }
-    int hour, minute;
-    record.TimeOfDay(hour, minute);
+    // The next trigger as stored, at the time it fires (on the day of the spring change that can
+    // differ from the set time the schedule text shows).
     const StoredTrigger& next = record.next;
     if (record.count == 0)
         nextText = QStringLiteral("已停止");
     else
-        nextText = Text().Num(next.year).Put(u'-').Num(next.month).Put(u'-').Num(next.day).Put(u' ').Num2(hour)
-                       .Put(u':').Num2(minute).Take();
+        nextText = Text().Num(next.year).Put(u'-').Num(next.month).Put(u'-').Num(next.day).Put(u' ')
+                       .Num2(next.hour).Put(u':').Num2(next.minute).Take();
+
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
 
     const ScheduleSpec s = ParseScheduleSpec(record.mode, record.spec);
     switch (record.mode) {

@@ -372,3 +372,46 @@ TEST_F(ScheduleFile, KilledWriterLeavesOldOrNewFile)
         EXPECT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
     }
 }
+
+TEST_F(ScheduleFile, NextTriggerTextShowsWhenItFiresOnTheSpringChange)
+{
+    // Berlin, 31 March 2030: the clocks jump from 02:00 to 03:00, so a reminder set for 02:30
+    // fires at 03:00; the list says so, while the schedule keeps its set time.
+    ScopedTimeZone berlin("Europe/Berlin");
+    g_tNow = At(2030, 3, 1, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 2, 30, QStringLiteral("31"), -1, false));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;2;30;31\r\n2030-3-31,3,0\r\n-1\r\n0")));
+    QString sched, next;
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2030-3-31 03:00"));
+    EXPECT_EQ(sched, QStringLiteral("每月31日2点30分触发"));
+
+    // The firing is unchanged: due at the jump, then back to 02:30 in April.
+    g_tNow = At(2030, 3, 31, 3, 0) - 1;
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    g_tNow += 1;
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;2;30;31\r\n2030-4-30,2,30\r\n-1\r\n0")));
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2030-4-30 02:30"));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ScheduleFile, FailedComputationShowsItsMessageBeforeTheFileGoes)
+{
+    g_tNow = At(2024, 9, 1, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    const QByteArray before = Bytes();
+    // While the box stands the old file is still there, and still held by the writer.
+    bool thereDuringMessage = false, heldDuringMessage = false;
+    messages.onMessage = [&](const QString&) {
+        thereDuringMessage = tree.Exists(kTimer) && Bytes() == before;
+        HeldFile other(file);
+        heldDuringMessage = !other.IsHeld();
+    };
+    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 9, 0, QStringLiteral("0"), -1, false));
+    EXPECT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(thereDuringMessage);
+    EXPECT_TRUE(heldDuringMessage);
+    EXPECT_FALSE(tree.Exists(kTimer));
+}
