@@ -1,6 +1,7 @@
 list(APPEND QB_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/fileattr.cpp
   ${CMAKE_CURRENT_LIST_DIR}/exclusivefile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/filestamp.cpp
   ${CMAKE_CURRENT_LIST_DIR}/localtime.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messageport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shellport.cpp

@@ -1,5 +1,6 @@
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
+#include "platform/filestamp.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "schedule/calendar.h"
@@ -9,24 +10,98 @@
 #include "store/textfile.h"
 
 #include <charconv>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace {
 
 const QString kMsgOpenFailed = QStringLiteral("处理定时错误，%s打开失败！");
-const QString kMsgDamagedRead = QStringLiteral("获取定时信息错误，文件%s内容异常，已自动清理！");
-const QString kMsgDamagedDue = QStringLiteral("处理定时错误，文件%s内容异常，已自动清理！");
 const QString kMsgCreateFailed = QStringLiteral("%s创建失败，请检查目录是否有写权限！");
 const QString kMsgComputeFailed = QStringLiteral("%s初始化发生错误，已自动清理！%s");
+const QString kMsgComputeFailedKept = QStringLiteral("%s初始化发生错误，且无法自动清理！%s");
+const QString kMsgClockOutOfRange = QStringLiteral("%s初始化发生错误，系统时间超出范围，定时未保存！");
+
+// A reader's damage message, once for a removed file and once for one that could not be removed.
+struct DamageTexts
+{
+    QString removed;
+    QString kept;
+};
+const DamageTexts kDamagedRead { QStringLiteral("获取定时信息错误，文件%s内容异常，已自动清理！"),
+                                 QStringLiteral("获取定时信息错误，文件%s内容异常，且无法自动清理！") };
+const DamageTexts kDamagedDue { QStringLiteral("处理定时错误，文件%s内容异常，已自动清理！"),
+                                QStringLiteral("处理定时错误，文件%s内容异常，且无法自动清理！") };
+
+std::function<void()> g_damageRecheckPause;
+
+void Report(ScheduleFault* fault, ScheduleFault what)
+{
+    if (fault)
+        *fault = what;
+}
 
 const QString kCrLf = QStringLiteral("\r\n");
 
 enum class Load { Lines, NoFile, Failed };
 
+// The text as a reader takes it, from the start: the usual capacity, or for a rewrite, which copies
+// the lines whole, all of it.
+QString ReadScheduleText(CFile& file, bool whole)
+{
+    file.Seek(0);
+    QString text = ReadUnicodeText(file);
+    while (whole && text.size() % kTextCapacity == 0 && !text.isEmpty()) {
+        const QString more = ReadUnicodeText(file);
+        text += more;
+        if (more.isEmpty())
+            break;
+    }
+    return text;
+}
+
+// The second look at a file that read as damaged (its first text is firstText). Lines when it has
+// been written whole meanwhile; otherwise it is removed, with the reader's message, only when it
+// is still the same file, unchanged and still damaged, and left alone without a word when it is
+// changing.
+Load ConfirmDamaged(CFile& file, const QString& path, const QString& firstText, bool whole, QStringList& lines,
+                    const DamageTexts& texts, ScheduleFault* fault)
+{
+    if (!CanRemoveFrom(path)) {
+        // Nothing to wait for: it could not be removed however it reads.
+        file.Abort();
+        ShowMessage(FormatMessage(texts.kept, { path }));
+        Report(fault, ScheduleFault::NotRemoved);
+        return Load::Failed;
+    }
+    FileStamp before, after;
+    const bool stamped = GetFileStamp(path, before);
+    if (g_damageRecheckPause)
+        g_damageRecheckPause();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(kDamageRecheckMs));
+    const QString text = ReadScheduleText(file, whole);
+    if (text != firstText) {
+        SplitLines(text, lines);
+        if (lines.size() >= 3)
+            return Load::Lines;
+    }
+    if (text != firstText || !stamped || !GetFileStamp(path, after) || after != before) {
+        file.Abort();
+        Report(fault, ScheduleFault::Changing);
+        return Load::Failed;
+    }
+    // Removed while still held, so a file another instance writes meanwhile is not lost.
+    const bool removed = file.Remove() || !PathExists(path);
+    ShowMessage(FormatMessage(removed ? texts.removed : texts.kept, { path }));
+    Report(fault, removed ? ScheduleFault::Removed : ScheduleFault::NotRemoved);
+    return Load::Failed;
+}
+
 // The steps every reader of a schedule file begins with. With keepOpen the file is opened for
 // rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
-// A file of fewer than three lines is deleted with damageMessage; three lines gain a fourth "0".
-Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList& lines,
+// A file of fewer than three lines is damaged (see ConfirmDamaged); three lines gain a fourth "0".
+Load LoadSchedule(const QString& path, const DamageTexts& damage, QStringList& lines, ScheduleFault* fault,
                   CFile* keepOpen = nullptr)
 {
     CFile local;
@@ -37,23 +112,12 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
         ShowMessage(FormatMessage(kMsgOpenFailed, { path }));
         return Load::Failed;
     }
-    QString text = ReadUnicodeText(file);
-    if (keepOpen) {
-        // The rewrite copies the lines whole, so take the text to its end, not just the first
-        // buffer's worth.
-        while (text.size() % kTextCapacity == 0 && !text.isEmpty()) {
-            const QString more = ReadUnicodeText(file);
-            text += more;
-            if (more.isEmpty())
-                break;
-        }
-    }
+    const QString text = ReadScheduleText(file, keepOpen != nullptr);
     SplitLines(text, lines);
     if (lines.size() < 3) {
-        // Removed while still held, so a file another instance writes meanwhile is not lost.
-        file.Remove();
-        ShowMessage(FormatMessage(damageMessage, { path }));
-        return Load::Failed;
+        const Load second = ConfirmDamaged(file, path, text, keepOpen != nullptr, lines, damage, fault);
+        if (second != Load::Lines)
+            return second;
     }
     if (!keepOpen)
         file.Close();
@@ -121,7 +185,13 @@ void WritePieces(CFile& file, const QStringList& pieces)
 
 } // namespace
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend)
+void SetDamageRecheckPause(std::function<void()> pause)
+{
+    g_damageRecheckPause = std::move(pause);
+}
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
+                       ScheduleFault* fault)
 {
     const QString path = SchedulePath(folder);
     CFile file;
@@ -136,11 +206,22 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
         LocalTime lt;
         if (next.ok && !ToLocalTime(next.time, lt))
             next = { g_tNow, false, QStringLiteral("矫正时间发生错误，请注意格式要求！") };
+        if (!next.ok && !ClockCanCarryTriggers()) {
+            // The clock is at fault, not the schedule: the old file stays as it was.
+            file.Abort();
+            ShowMessage(FormatMessage(kMsgClockOutOfRange, { folder }));
+            Report(fault, ScheduleFault::ClockOutOfRange);
+            return false;
+        }
         if (!next.ok) {
-            ShowMessage(FormatMessage(kMsgComputeFailed, { folder, next.error }));
-            // Then the old schedule goes too, still held through the message box. Only a file that
-            // was there when opened is removed.
-            file.Remove();
+            // The message comes first, the file still held through it; it claims the clean-up
+            // only where the folder lets the file go.
+            const bool removable = CanRemoveFrom(path);
+            ShowMessage(FormatMessage(removable ? kMsgComputeFailed : kMsgComputeFailedKept, { folder, next.error }));
+            // Only a file that was there when opened is removed; a new one was never stored.
+            const bool removed = removable && (file.Remove() || !PathExists(path));
+            file.Abort();
+            Report(fault, removed ? ScheduleFault::Removed : ScheduleFault::NotRemoved);
             return false;
         }
         record.next = { lt.year, lt.month, lt.day, lt.hour, lt.minute };
@@ -155,11 +236,11 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
 }
 
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
-                         bool& weekend)
+                         bool& weekend, ScheduleFault* fault)
 {
     QStringList lines;
     ScheduleRecord record { mode, hour, minute, QString(), {}, 0, 0 };
-    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
     case Load::NoFile: record.mode = SCHED_NONE; break;
     case Load::Lines: record.Decode(lines); break;
@@ -179,10 +260,10 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
     return true;
 }
 
-bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
 {
     QStringList lines;
-    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
     case Load::NoFile:
         schedText.clear();
@@ -232,45 +313,51 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
     return true;
 }
 
-bool ProcessDueSchedule(QString folder)
+bool ProcessDueSchedule(QString folder, ScheduleFault* fault)
 {
     QStringList lines;
-    if (LoadSchedule(SchedulePath(folder), kMsgDamagedDue, lines) != Load::Lines)
+    if (LoadSchedule(SchedulePath(folder), kDamagedDue, lines, fault) != Load::Lines)
         return false;
     ScheduleRecord record;
     record.Decode(lines);
     if (record.mode == SCHED_NONE || record.count == 0)
         return false;
-    int hour, minute;
-    record.TimeOfDay(hour, minute);
-    const int year = record.next.year, month = record.next.month, day = record.next.day;
-
-    // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
-    // and the rewrite below stores a proper next trigger.
-    const bool inRange = IsBuildableTime(year, month, day, hour, minute);
+    // The stored trigger as written. One that cannot form a time (edited by hand: a bad date, an
+    // hour or a minute out of range) counts as due, so the schedule fires once and the rewrite
+    // below stores a proper next trigger.
+    const StoredTrigger& n = record.next;
+    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
     // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
     // that time read as UTC in every zone, so two days settle it without the platform conversion,
     // which re-reads the zone file on each call and would cost more than reading the file did.
-    if (inRange && WallClockSeconds(year, month, day, hour, minute) - kZoneSlack > g_tNow)
+    if (inRange && WallClockSeconds(n.year, n.month, n.day, n.hour, n.minute) - kZoneSlack > g_tNow)
         return false;
     qint64 t = 0;
-    const bool valid = inRange && LocalWallTime(year, month, day, hour, minute, t);
+    const bool valid = inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t);
     if (valid && t > g_tNow)
         return false;
+    // Due, but a clock beyond the years a trigger can be built in could only lead the rewrite to
+    // delete a sound schedule: fire nothing until the clock is right.
+    if (!ClockCanCarryTriggers()) {
+        Report(fault, ScheduleFault::ClockOutOfRange);
+        return false;
+    }
 
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
     // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
     int count = record.count;
     if (count != -1 && count != std::numeric_limits<int>::min())
         --count;
-    return WriteScheduleFile(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0);
+    return WriteScheduleFile(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault);
 }
 
-bool StopSchedule(QString folder)
+bool StopSchedule(QString folder, ScheduleFault* fault)
 {
     const QString path = SchedulePath(folder);
     CFile file;
     QStringList lines;
-    switch (LoadSchedule(path, kMsgDamagedRead, lines, &file)) {
+    switch (LoadSchedule(path, kDamagedRead, lines, fault, &file)) {
     case Load::Failed: return false;
     case Load::NoFile: return true; // nothing to stop, and nothing is created
     case Load::Lines: break;

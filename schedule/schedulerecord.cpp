@@ -1,5 +1,6 @@
 #include "schedule/schedulerecord.h"
 
+#include "platform/localtime.h"
 #include "schedule/calendar.h"
 #include "schedule/scanformat.h"
 
@@ -60,6 +61,8 @@ void ScheduleRecord::TimeOfDay(int& outHour, int& outMinute) const
     outMinute = minute;
     if (next.hour == hour && next.minute == minute)
         return;
+    if (next.hour < 0 || next.hour > 23 || next.minute < 0 || next.minute > 59)
+        return;
     qint64 stored, set;
     if (IsBuildableTime(next.year, next.month, next.day, next.hour, next.minute)
         && IsBuildableTime(next.year, next.month, next.day, hour, minute)
@@ -68,4 +71,10 @@ void ScheduleRecord::TimeOfDay(int& outHour, int& outMinute) const
         return;
     outHour = next.hour;
     outMinute = next.minute;
+}
+
+bool ClockCanCarryTriggers()
+{
+    LocalTime now;
+    return ToLocalTime(g_tNow, now) && now.year >= kFirstYear && now.year <= kLastYear;
 }

@@ -60,9 +60,14 @@ struct ScheduleRecord
 
     // The time of day the schedule fires at from now on. Line 2's replaces line 1's, except where
     // line 2's is the same instant (the set time lay in the hour the spring change skips: the
-    // schedule keeps its set time).
+    // schedule keeps its set time) or cannot be a time of day at all (line 2 then counts as
+    // damaged, like a bad date, and line 1 stands).
     void TimeOfDay(int& outHour, int& outMinute) const;
 };
+
+// True when now (g_tNow) lies in the years a trigger can be built in. Outside them a computation
+// fails for a reason that is not the schedule's: nothing is fired, written or removed.
+bool ClockCanCarryTriggers();
 
 // The next trigger of a schedule, strictly later than g_tNow, or why there is none.
 struct NextTrigger
