@@ -5,6 +5,7 @@
 #include "app/resource.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"

@@ -1,6 +1,7 @@
 #include "schedule/schedulerecord.h"
 
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/calendar.h"
 #include "schedule/scanformat.h"
 
