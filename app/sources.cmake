@@ -8,3 +8,10 @@ list(APPEND QB_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/menus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/listcommands.cpp
 )
+list(APPEND QB_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/rootchoice.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/commandline.cpp
+)
+list(APPEND QB_UI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/desktopcommands.cpp
+)

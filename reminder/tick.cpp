@@ -50,8 +50,8 @@ void CQuillbrookDlg::FlashWindow(bool invert)
 {
     if (invert) {
         QApplication::alert(this);
-        setWindowTitle(QStringLiteral("▶ Quillbrook2.0.5 ◀"));
+        SetCaption(QStringLiteral("▶ Quillbrook2.0.5 ◀"));
     } else {
-        setWindowTitle(QStringLiteral("Quillbrook2.0.5"));
+        SetCaption(QStringLiteral("Quillbrook2.0.5"));
     }
 }
