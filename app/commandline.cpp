@@ -56,7 +56,7 @@ QString HelpText(const QString& rootAccount)
                "Quillbrook %1：按目录管理文档，并按定时方案提醒。\n"
                "\n"
                "参数：\n"
-               "  文件夹          以此文件夹为根目录，列出它下面两层的文档目录。\n"
+               "  文件夹         以此文件夹为根目录，列出它下面两层的文档目录。\n"
                "\n"
                "选项：\n"
                "  -h, --help     显示本帮助后退出。\n"

@@ -37,7 +37,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "document folders with scheduled reminders
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Quillbrook lists a tree of document folders two levels deep, with a description\n"
     "and a reminder schedule per folder. While it runs, a folder whose reminder falls\n"
-    "due is opened in the file manager and the window flashes; reminders missed while\n"
+    "due is opened in the file manager and the window flashes. Reminders missed while\n"
     "it was closed fire once at its next start.")
 string(JOIN "" CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_DEBIAN_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
