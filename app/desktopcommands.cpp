@@ -2,6 +2,7 @@
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
 #include "platform/autostart.h"
+#include "platform/programstate.h"
 
 #include <QAction>
 #include <QDir>

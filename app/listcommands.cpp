@@ -3,6 +3,7 @@
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 
 #include <QClipboard>

@@ -17,6 +17,8 @@ int main(int argc, char* argv[])
     // --help, --version and a folder that is not there end the program before it needs a display.
     if (const int code = theApp.ParseCommandLine(argc, argv); code >= 0)
         return code;
+    // The resources live in a static library: without this the linker drops them, and the icon.
+    Q_INIT_RESOURCE(quillbrook);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
     QGuiApplication::setDesktopFileName(kDesktopId);

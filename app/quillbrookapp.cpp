@@ -1,9 +1,9 @@
 #include "app/quillbrookapp.h"
 
 #include "app/commandline.h"
+#include "app/desktopports.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
-#include "platform/desktopports.h"
 
 #include <QApplication>
 #include <QDir>

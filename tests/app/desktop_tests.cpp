@@ -3,6 +3,7 @@
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
 #include "platform/autostart.h"
+#include "platform/programstate.h"
 #include "testsupport.h"
 
 #include <QAction>
