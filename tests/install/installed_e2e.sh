@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR and starts the installed program under xvfb-run on a
 # root elsewhere, given on its command line, with a stub xdg-open first on PATH. The root's overdue
-# folder fires (so its rows are the ones listed) and the title bar names the root.
+# folder fires (so its rows are the ones listed), the title bar names the root and the window has
+# its icon.
 set -euo pipefail
 cmake=${1:?usage: installed_e2e.sh cmake build-dir prefix}
 build=${2:?}
@@ -41,7 +42,10 @@ setsid xvfb-run -a bash -c '
   for _ in $(seq 1 150); do [ -s "$3/opened.txt" ] && break; sleep 0.1; done
   sleep 0.5
   for id in $(xwininfo -root -children | grep -o "^ *0x[0-9a-f]*"); do
-    xprop -id "$id" _NET_WM_NAME 2>/dev/null
+    title=$(xprop -id "$id" _NET_WM_NAME 2>/dev/null)
+    # The icon property starts with the width of its first image.
+    icon=$(xprop -id "$id" -len 4 -f _NET_WM_ICON 32c _NET_WM_ICON 2>/dev/null | sed -n "s/.*= \([0-9]*\).*/\1/p")
+    printf "%s icon=%s\n" "$title" "${icon:-none}"
   done > "$3/titles.txt"
   kill $app; wait $app
 ' _ "$program" "$root" "$work" >"$work/program.log" 2>&1 &
@@ -54,6 +58,7 @@ url=$(head -n 1 "$work/opened.txt")
 decoded=$(printf '%b' "${url//%/\\x}")
 [ "$decoded" = "file://$root/合同/到期" ] || fail "opened $url"
 [ "$(wc -l < "$work/opened.txt")" = 1 ] || fail "more than the root's folder fired: $(cat "$work/opened.txt")"
-grep -qF " — $root\"" "$work/titles.txt" || fail "no window title names the root: $(cat "$work/titles.txt")"
+title=$(grep -F " — $root\"" "$work/titles.txt") || fail "no window title names the root: $(cat "$work/titles.txt")"
+grep -q ' icon=[1-9]' <<<"$title" || fail "the window has no icon: $title"
 
 echo "1 passed, 0 failed"
