@@ -79,7 +79,7 @@ CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
     : QDialog(parent)
     , m_hIcon(QStringLiteral(":/res/quillbrook.png"))
 {
-    setWindowTitle(kMainCaption);
+    SetCaption(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
@@ -291,6 +291,7 @@ void CQuillbrookDlg::OnCommand(int id)
     case ID_LINK_EXTERNAL: OnLinkExternalDir(); break;
     case ID_CLEAR_MANAGE_INFO: OnClearManageInfo(); break;
     case ID_HELP: OnHelpPdf(); break;
+    case ID_AUTOSTART: OnAutostart(); break;
     default: break;
     }
 }

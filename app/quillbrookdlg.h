@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTimer>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -66,6 +67,16 @@ public:
 
     // The caption flash of an alert: inverted on odd ticks, restored on even ones.
     void FlashWindow(bool invert);
+    // Every caption goes through here, so the root stays in the title bar when it is shown.
+    void SetCaption(const QString& caption);
+    void ShowRootInCaption(bool show);
+
+    // The installed program: the "登录时自动启动" item, which starts program on the root at login.
+    void ShowAutostartItem(const QString& program);
+    void OnAutostart();
+    QAction* AutostartItem() const { return m_autostartItem; }
+    // Where the help document is installed, looked in when it is not beside the root or the program.
+    void SetInstalledDocDir(const QString& dir) { m_strInstalledDocDir = dir; }
 
     QTreeWidget* ListControl() const { return m_list; }
     QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
@@ -95,4 +106,8 @@ private:
     QTimer m_timer;
     int m_selectionMark = -1;
     bool m_laidOut = false; // the list keeps its template rectangle until the first resize
+    bool m_showRootInCaption = false;
+    QAction* m_autostartItem = nullptr;
+    QString m_strProgram;
+    QString m_strInstalledDocDir;
 };

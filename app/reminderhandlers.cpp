@@ -50,8 +50,8 @@ void CQuillbrookDlg::FlashWindow(bool invert)
 {
     if (invert) {
         QApplication::alert(this);
-        setWindowTitle(QStringLiteral("▶ ") + kMainCaption + QStringLiteral(" ◀"));
+        SetCaption(QStringLiteral("▶ ") + kMainCaption + QStringLiteral(" ◀"));
     } else {
-        setWindowTitle(kMainCaption);
+        SetCaption(kMainCaption);
     }
 }
