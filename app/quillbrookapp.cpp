@@ -1,7 +1,9 @@
 #include "app/quillbrookapp.h"
 
+#include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
 #include "platform/desktopports.h"
+#include "platform/notificationport.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -29,15 +31,19 @@ void ChooseInterfaceFont()
 int CQuillbrookApp::InitInstance()
 {
     ChooseInterfaceFont();
+    LoadQtChineseTranslations();
     QtMessagePort messages;
     DesktopShellPort shell;
+    const std::unique_ptr<NotificationPort> notifications = CreateDesktopNotifications();
     SetMessagePort(&messages);
     SetShellPort(&shell);
+    SetNotificationPort(notifications.get());
 
     CQuillbrookDlg dlg;
     dlg.OnInitDialog();
     dlg.exec();
 
+    SetNotificationPort(nullptr);
     SetShellPort(nullptr);
     SetMessagePort(nullptr);
     return 0;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <vector>
+
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -69,6 +71,10 @@ public:
 
     // The caption flash of an alert: inverted on odd ticks, restored on even ones.
     void FlashWindow(bool invert);
+    // The default action of a reminder's notification: restores, raises and activates the window.
+    void BringToFront();
+    // Sizes the window to the template, within the screen's available area, at its top left.
+    void FitToScreen();
 
     QTreeWidget* ListControl() const { return m_list; }
     QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
@@ -81,11 +87,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
     void SetupColumns();
+    void LayoutTopRow();
+    void FitOnceFrameIsKnown();
 
     QIcon m_hIcon;
     QTreeWidget* m_list = nullptr;
@@ -98,4 +107,15 @@ private:
     QTimer m_timer;
     int m_selectionMark = -1;
     bool m_laidOut = false; // the list keeps its template rectangle until the first resize
+
+    // The top row in its order, each control with its template rectangle.
+    struct RowControl
+    {
+        QWidget* widget;
+        QRect rect;
+    };
+    std::vector<RowControl> m_topRow;
+    QSize m_templateClient; // the template's client area, in pixels
+    QSize m_templateSize;   // the template's window size: the client area and the menu bar
+    bool m_fitPending = false; // the window manager's frame is not known yet
 };

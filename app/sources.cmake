@@ -7,4 +7,5 @@ list(APPEND QB_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/dlgunits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/menus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/listcommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/desktopservices.cpp
 )

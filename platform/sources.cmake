@@ -4,7 +4,9 @@ list(APPEND QB_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/localtime.cpp
   ${CMAKE_CURRENT_LIST_DIR}/messageport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shellport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/notificationport.cpp
 )
 list(APPEND QB_UI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/desktopports.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dbusnotifications.cpp
 )

@@ -29,5 +29,6 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
                          bool& weekend);
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText);
-bool ProcessDueSchedule(QString folder);
+// When it fires and dueText is given, dueText receives the trigger that fell due, as the list shows it.
+bool ProcessDueSchedule(QString folder, QString* dueText = nullptr);
 bool StopSchedule(QString folder);

@@ -219,6 +219,16 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
     return true;
 }
 
+namespace {
+
+// A stored trigger as the list shows it: 2024-9-5 09:30.
+QString TriggerText(int year, int month, int day, int hour, int minute)
+{
+    return Text().Num(year).Put(u'-').Num(month).Put(u'-').Num(day).Put(u' ').Num2(hour).Put(u':').Num2(minute).Take();
+}
+
+} // namespace
+
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
 {
     QStringList lines;
@@ -243,7 +253,7 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
     if (ParseNumber(lines[2], -1) == 0)
         nextText = QStringLiteral("已停止");
     else
-        nextText = Text().Num(year).Put(u'-').Num(month).Put(u'-').Num(day).Put(u' ').Num2(hour).Put(u':').Num2(minute).Take();
+        nextText = TriggerText(year, month, day, hour, minute);
 
     int a = 0, b = 0, c = 0, n = 0;
     switch (mode) {
@@ -271,7 +281,7 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
     return true;
 }
 
-bool ProcessDueSchedule(QString folder)
+bool ProcessDueSchedule(QString folder, QString* dueText)
 {
     QStringList lines;
     if (LoadSchedule(SchedulePath(folder), kMsgDamagedDue, lines) != Load::Lines)
@@ -301,6 +311,8 @@ bool ProcessDueSchedule(QString folder)
     if (valid && t > g_tNow)
         return false;
 
+    if (dueText)
+        *dueText = TriggerText(year, month, day, hour, minute);
     // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
     if (count != -1 && count != std::numeric_limits<int>::min())
         --count;

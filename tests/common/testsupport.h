@@ -1,6 +1,7 @@
 #pragma once
 // Shared test helpers: recording ports, temporary trees, byte-level file access, time zones.
 #include "platform/messageport.h"
+#include "platform/notificationport.h"
 #include "platform/shellport.h"
 
 #include <QByteArray>
@@ -56,6 +57,22 @@ public:
         return folders.empty() ? QString() : folders.takeFirst();
     }
     QStringList opened, started, startedIn, browseTitles, folders;
+};
+
+// Records every notification shown and every closing of them all.
+class RecordingNotificationPort final : public NotificationPort
+{
+public:
+    RecordingNotificationPort() { SetNotificationPort(this); }
+    ~RecordingNotificationPort() override { SetNotificationPort(nullptr); }
+    void Notify(const QString& summary, const QString& body) override
+    {
+        summaries.append(summary);
+        bodies.append(body);
+    }
+    void CloseAll() override { ++closeAlls; }
+    QStringList summaries, bodies;
+    int closeAlls = 0;
 };
 
 // A temporary folder tree; paths are given relative to its root with "/".
