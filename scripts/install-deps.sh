@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need; does nothing when all are there.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libgtest-dev libbenchmark-dev
-      xvfb xauth imagemagick fonts-noto-cjk faketime poppler-utils ccache clang libclang-rt-14-dev)
+      xvfb xauth imagemagick fonts-noto-cjk faketime poppler-utils ccache clang libclang-rt-14-dev
+      dbus qt6-translations-l10n)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
