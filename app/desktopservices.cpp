@@ -1,12 +1,15 @@
 #include "app/desktopservices.h"
 
-#include "platform/dbusnotifications.h"
-
 #include <QApplication>
 #include <QDBusConnection>
 #include <QImage>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+void InitProgramResources()
+{
+    Q_INIT_RESOURCE(quillbrook);
+}
 
 QTranslator* LoadQtChineseTranslations()
 {
@@ -19,18 +22,26 @@ QTranslator* LoadQtChineseTranslations()
     return translator;
 }
 
+NotificationImage ProgramNotificationImage()
+{
+    InitProgramResources();
+    const QImage icon = QImage(QStringLiteral(":/res/quillbrook.png")).convertToFormat(QImage::Format_RGBA8888);
+    NotificationImage image;
+    if (!icon.isNull()) {
+        image.width = icon.width();
+        image.height = icon.height();
+        image.rowStride = int(icon.bytesPerLine());
+        image.rgba = QByteArray(reinterpret_cast<const char*>(icon.constBits()), icon.sizeInBytes());
+    }
+    return image;
+}
+
 std::unique_ptr<NotificationPort> CreateDesktopNotifications()
 {
     DBusNotificationPort::Sender sender;
     sender.appName = QApplication::applicationName();
     sender.iconName = QStringLiteral("quillbrook");
     sender.desktopEntry = QGuiApplication::desktopFileName();
-    const QImage icon = QImage(QStringLiteral(":/res/quillbrook.png")).convertToFormat(QImage::Format_RGBA8888);
-    if (!icon.isNull()) {
-        sender.icon.width = icon.width();
-        sender.icon.height = icon.height();
-        sender.icon.rowStride = int(icon.bytesPerLine());
-        sender.icon.rgba = QByteArray(reinterpret_cast<const char*>(icon.constBits()), icon.sizeInBytes());
-    }
+    sender.icon = ProgramNotificationImage();
     return std::make_unique<DBusNotificationPort>(QDBusConnection::sessionBus(), std::move(sender));
 }

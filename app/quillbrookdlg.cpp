@@ -1,5 +1,6 @@
 #include "app/quillbrookdlg.h"
 
+#include "app/desktopservices.h"
 #include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/resource.h"
@@ -81,8 +82,9 @@ private:
 
 CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
     : QDialog(parent)
-    , m_hIcon(QStringLiteral(":/res/quillbrook.png"))
 {
+    InitProgramResources();
+    m_hIcon = QIcon(QStringLiteral(":/res/quillbrook.png"));
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);

@@ -159,8 +159,9 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
     QDBusConnection daemon = QDBusConnection::connectToBus(bus.Address(), QStringLiteral("qb-daemon"));
     ASSERT_TRUE(client.isConnected() && daemon.isConnected());
 
+    // The program's icon, 64 x 64, goes with each notification.
     DBusNotificationPort::Sender sender { QStringLiteral("Quillbrook"), QStringLiteral("quillbrook"), QString(),
-                                          { 2, 1, 8, QByteArray("\x01\x02\x03\xff\x04\x05\x06\xff", 8) } };
+                                          ProgramNotificationImage() };
     // A bus without the service: the reminder is lost quietly.
     {
         DBusNotificationPort port(client, sender);
@@ -214,7 +215,7 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
         EXPECT_EQ(call.hints.value(QStringLiteral("urgency")).toInt(), 2);
         const Image icon = ImageHint(call.hints.value(QStringLiteral("image-data")));
         EXPECT_EQ(std::tie(icon.width, icon.height, icon.stride, icon.alpha, icon.bits, icon.channels),
-                  std::make_tuple(2, 1, 8, true, 8, 4));
+                  std::make_tuple(64, 64, 256, true, 8, 4));
         EXPECT_EQ(icon.data, sender.icon.rgba);
         EXPECT_EQ(call.expireTimeout, 0);
     }
