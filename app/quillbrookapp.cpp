@@ -1,8 +1,8 @@
 #include "app/quillbrookapp.h"
 
+#include "app/desktopports.h"
 #include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
-#include "platform/desktopports.h"
 #include "platform/notificationport.h"
 
 #include <QApplication>

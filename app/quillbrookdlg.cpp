@@ -7,6 +7,7 @@
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/notificationport.h"
+#include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
 
@@ -28,8 +29,6 @@
 #include <QWindow>
 
 #include <functional>
-
-QString g_strRootDir;
 
 namespace {
 

@@ -3,6 +3,7 @@
 // trigger cannot be computed, and otherwise leaves it as it was or rewrites it whole.
 #include "fuzzsupport.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/textfile.h"

@@ -1,15 +1,13 @@
 #include "reminder/reminder.h"
 
 #include "platform/fileattr.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 
 #include <QRegularExpression>
 #include <QStringList>
-
-int g_nLastMinute = -1;
-int g_nAlertTicks = 0;
 
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
 {

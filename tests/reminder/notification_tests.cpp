@@ -1,10 +1,10 @@
 // The desktop notification of a fired reminder, against a stand-in notification service on a
 // private session bus that the test starts and ends.
-#include "app/quillbrookdlg.h"
 #include "app/desktopservices.h"
-#include "edit/editing.h"
+#include "app/quillbrookdlg.h"
 #include "platform/dbusnotifications.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"

@@ -1,8 +1,8 @@
 // The one-second tick that fires due reminders, and the alert it raises.
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
 #include "platform/localtime.h"
 #include "platform/notificationport.h"
+#include "platform/programstate.h"
 #include "reminder/reminder.h"
 
 #include <QApplication>
