@@ -7,7 +7,7 @@
 # usage: scripts/screens.sh [path/to/quillbrook]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$here/build/default/quillbrook}
+program=${1:-$here/build/default/app/quillbrook}
 out="$here/docs/screens"
 mkdir -p "$out"
 
