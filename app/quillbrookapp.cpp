@@ -2,8 +2,10 @@
 
 #include "app/commandline.h"
 #include "app/desktopports.h"
+#include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
+#include "platform/notificationport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,10 +94,13 @@ int CQuillbrookApp::ParseCommandLine(int argc, char* argv[])
 int CQuillbrookApp::InitInstance()
 {
     ChooseInterfaceFont();
+    LoadQtChineseTranslations();
     QtMessagePort messages;
     DesktopShellPort shell;
+    const std::unique_ptr<NotificationPort> notifications = CreateDesktopNotifications();
     SetMessagePort(&messages);
     SetShellPort(&shell);
+    SetNotificationPort(notifications.get());
 
     if (m_root.isEmpty())
         m_root = AskForRoot(m_goneRoot);
@@ -113,6 +118,7 @@ int CQuillbrookApp::InitInstance()
         dlg.exec();
     }
 
+    SetNotificationPort(nullptr);
     SetShellPort(nullptr);
     SetMessagePort(nullptr);
     return 0;

@@ -7,6 +7,8 @@
 #include <QTimer>
 
 class QAction;
+#include <vector>
+
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -78,6 +80,11 @@ public:
     // Where the help document is installed, looked in when it is not beside the root or the program.
     void SetInstalledDocDir(const QString& dir) { m_strInstalledDocDir = dir; }
 
+    // The default action of a reminder's notification: restores, raises and activates the window.
+    void BringToFront();
+    // Sizes the window to the template, within the screen's available area, at its top left.
+    void FitToScreen();
+
     QTreeWidget* ListControl() const { return m_list; }
     QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
     QMenuBar* MenuBarControl() const { return m_menu; }
@@ -89,11 +96,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
     void SetupColumns();
+    void LayoutTopRow();
+    void FitOnceFrameIsKnown();
 
     QIcon m_hIcon;
     QTreeWidget* m_list = nullptr;
@@ -110,4 +120,15 @@ private:
     QAction* m_autostartItem = nullptr;
     QString m_strProgram;
     QString m_strInstalledDocDir;
+
+    // The top row in its order, each control with its template rectangle.
+    struct RowControl
+    {
+        QWidget* widget;
+        QRect rect;
+    };
+    std::vector<RowControl> m_topRow;
+    QSize m_templateClient; // the template's client area, in pixels
+    QSize m_templateSize;   // the template's window size: the client area and the menu bar
+    bool m_fitPending = false; // the window manager's frame is not known yet
 };

@@ -1,6 +1,7 @@
 // The one-second tick that fires due reminders, and the alert it raises.
 #include "app/quillbrookdlg.h"
 #include "platform/localtime.h"
+#include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
 
@@ -22,14 +23,16 @@ void CQuillbrookDlg::OnTimer()
         const QString relative = GetItemText(row, 0);
         if (relative == g_strEditingDir)
             continue;
-        QString schedText, nextText;
-        if (!FireDueReminder(g_strRootDir + relative, schedText, nextText))
+        QString schedText, nextText, dueText;
+        if (!FireDueReminder(g_strRootDir + relative, schedText, nextText, &dueText))
             continue;
         SetItemText(row, 2, schedText);
         SetItemText(row, 3, nextText);
         SelectRow(row);
         g_nAlertTicks = 1;
         m_btnClearAlert->show();
+        // Seen even when the window is minimised or on another workspace.
+        Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
     }
     m_timer.start(1000);
 
@@ -44,6 +47,7 @@ void CQuillbrookDlg::OnClearAlert()
     m_btnClearAlert->hide();
     g_nAlertTicks = 0;
     FlashWindow(false);
+    Notifications().CloseAll();
 }
 
 void CQuillbrookDlg::FlashWindow(bool invert)

@@ -6,9 +6,12 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 
-bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText)
+#include <QRegularExpression>
+#include <QStringList>
+
+bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
 {
-    if (!ProcessDueSchedule(folder))
+    if (!ProcessDueSchedule(folder, nullptr, dueText))
         return false;
     schedText.clear();
     nextText.clear();
@@ -23,4 +26,15 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
 bool TickRunsPass(int minute)
 {
     return minute != g_nLastMinute || g_nAlertTicks != 0;
+}
+
+QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due)
+{
+    QStringList lines { relative };
+    const qsizetype end = description.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}]")));
+    const QString first = description.left(end).trimmed();
+    if (!first.isEmpty())
+        lines.append(first);
+    lines.append(due);
+    return lines.join(u'\n');
 }

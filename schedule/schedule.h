@@ -42,7 +42,8 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
                          bool& weekend, ScheduleFault* fault = nullptr);
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault = nullptr);
-bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr);
+// When it fires and dueText is given, dueText receives the trigger that fell due, as the list shows it.
+bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr, QString* dueText = nullptr);
 bool StopSchedule(QString folder, ScheduleFault* fault = nullptr);
 
 // A file that reads as damaged is looked at again after this pause and removed only when it is

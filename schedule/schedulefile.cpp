@@ -261,6 +261,17 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
     return true;
 }
 
+namespace {
+
+// A stored trigger as the list shows it: 2024-9-5 09:30.
+QString TriggerText(const StoredTrigger& t)
+{
+    return Text().Num(t.year).Put(u'-').Num(t.month).Put(u'-').Num(t.day).Put(u' ').Num2(t.hour).Put(u':')
+        .Num2(t.minute).Take();
+}
+
+} // namespace
+
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
 {
     QStringList lines;
@@ -286,8 +297,7 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
     if (record.count == 0)
         nextText = QStringLiteral("已停止");
     else
-        nextText = Text().Num(next.year).Put(u'-').Num(next.month).Put(u'-').Num(next.day).Put(u' ')
-                       .Num2(next.hour).Put(u':').Num2(next.minute).Take();
+        nextText = TriggerText(next);
 
     int hour, minute;
     record.TimeOfDay(hour, minute);
@@ -314,7 +324,7 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
     return true;
 }
 
-bool ProcessDueSchedule(QString folder, ScheduleFault* fault)
+bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 {
     QStringList lines;
     if (LoadSchedule(SchedulePath(folder), kDamagedDue, lines, fault) != Load::Lines)
@@ -344,6 +354,8 @@ bool ProcessDueSchedule(QString folder, ScheduleFault* fault)
         return false;
     }
 
+    if (dueText)
+        *dueText = TriggerText(n);
     int hour, minute;
     record.TimeOfDay(hour, minute);
     // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.

@@ -3,7 +3,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libgtest-dev libbenchmark-dev
       xvfb xauth imagemagick fonts-noto-cjk faketime poppler-utils ccache clang libclang-rt-14-dev
-      desktop-file-utils appstream dpkg-dev file x11-utils)
+      desktop-file-utils appstream dpkg-dev file x11-utils
+      dbus qt6-translations-l10n)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -210,13 +211,24 @@ TEST_F(SearchWindow, AMatchBelowTheVisibleRowsIsSelectedWithoutScrolling)
     dlg.hide();
 }
 
-TEST_F(SearchWindow, EnterInTheSearchBoxClosesTheWindow)
+TEST_F(SearchWindow, EnterInTheSearchBoxSearchesAndTheWindowStays)
 {
+    SetRows({ { QStringLiteral("/甲/合同"), QStringLiteral("租赁") }, { QStringLiteral("/乙/票据"), QStringLiteral("差旅") },
+              { QStringLiteral("/丙/合同"), QStringLiteral("采购") } });
     dlg.show();
+    edit->setText(QStringLiteral("票据"));
     edit->setFocus();
-    edit->setText(QStringLiteral("合同"));
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(edit, &press);
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
+        dlg.ListControl()->clearSelection();
+        QTest::keyClick(edit, key);
+        EXPECT_TRUE(dlg.isVisible()) << key;
+        EXPECT_EQ(Selected(), 1) << key; // as "搜索" does: the best match, selected
+        EXPECT_TRUE(messages.messages.isEmpty());
+        edit->setFocus();
+    }
+    // No match: the search's own message, and the window still stays.
+    edit->setText(QStringLiteral("没有这个"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(messages.messages, QStringList { QStringLiteral("没有匹配项！") });
 }

@@ -2,6 +2,7 @@
 // The recording ports: stand-ins for the message boxes and the shell that tests, fuzz targets and
 // benchmarks install to see what the program would have shown, opened or started.
 #include "platform/messageport.h"
+#include "platform/notificationport.h"
 #include "platform/shellport.h"
 
 #include <QString>
@@ -58,4 +59,20 @@ public:
         return folders.empty() ? QString() : folders.takeFirst();
     }
     QStringList opened, started, startedIn, browseTitles, folders;
+};
+
+// Records every notification shown and every closing of them all.
+class RecordingNotificationPort final : public NotificationPort
+{
+public:
+    RecordingNotificationPort() { SetNotificationPort(this); }
+    ~RecordingNotificationPort() override { SetNotificationPort(nullptr); }
+    void Notify(const QString& summary, const QString& body) override
+    {
+        summaries.append(summary);
+        bodies.append(body);
+    }
+    void CloseAll() override { ++closeAlls; }
+    QStringList summaries, bodies;
+    int closeAlls = 0;
 };

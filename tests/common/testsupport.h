@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-
 // A temporary folder tree; paths are given relative to its root with "/".
 class TempTree
 {
