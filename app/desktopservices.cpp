@@ -1,4 +1,5 @@
 #include "app/desktopservices.h"
+#include "platform/autostart.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -25,7 +26,7 @@ QTranslator* LoadQtChineseTranslations()
 NotificationImage ProgramNotificationImage()
 {
     InitProgramResources();
-    const QImage icon = QImage(QStringLiteral(":/res/quillbrook.png")).convertToFormat(QImage::Format_RGBA8888);
+    const QImage icon = QImage(QStringLiteral(":/res/notification.png")).convertToFormat(QImage::Format_RGBA8888);
     NotificationImage image;
     if (!icon.isNull()) {
         image.width = icon.width();
@@ -40,7 +41,7 @@ std::unique_ptr<NotificationPort> CreateDesktopNotifications()
 {
     DBusNotificationPort::Sender sender;
     sender.appName = QApplication::applicationName();
-    sender.iconName = QStringLiteral("quillbrook");
+    sender.iconName = kDesktopId;
     sender.desktopEntry = QGuiApplication::desktopFileName();
     sender.icon = ProgramNotificationImage();
     return std::make_unique<DBusNotificationPort>(QDBusConnection::sessionBus(), std::move(sender));

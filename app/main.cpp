@@ -1,3 +1,4 @@
+#include "app/desktopservices.h"
 #include "app/quillbrookapp.h"
 #include "platform/autostart.h"
 
@@ -17,8 +18,7 @@ int main(int argc, char* argv[])
     // --help, --version and a folder that is not there end the program before it needs a display.
     if (const int code = theApp.ParseCommandLine(argc, argv); code >= 0)
         return code;
-    // The resources live in a static library: without this the linker drops them, and the icon.
-    Q_INIT_RESOURCE(quillbrook);
+    InitProgramResources();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbrook"));
     QGuiApplication::setDesktopFileName(kDesktopId);
