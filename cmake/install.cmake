@@ -10,10 +10,6 @@ set(QB_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillbrook)
 set(QB_DESKTOP_ID org.quillbrook.Quillbrook)
 set(QB_ICON_SIZES 16 22 24 32 48 64 128 256)
 
-# The built program sits beside the built 说明.pdf, as a portable copy does, and where make run
-# and the README look for it.
-set_target_properties(quillbrook PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
 # The help command looks for 说明.pdf beside the program first, then here.
 file(RELATIVE_PATH qb_docdir_from_bindir ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${QB_DOCDIR})
 target_compile_definitions(quillbrook PRIVATE
