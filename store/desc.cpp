@@ -7,7 +7,8 @@
 
 QString JoinPath(const QString& folder, const QString& name)
 {
-    return folder + u'/' + name;
+    // The file system's top folder "/" already ends in the separator.
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
 bool IsManagedDir(const QString& folder)

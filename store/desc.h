@@ -4,7 +4,8 @@
 
 inline const QString kDescFileName = QStringLiteral("Quillbrook.desc");
 
-// folder + separator + name, the one way paths are joined.
+// folder + separator + name, the one way paths are joined; a folder that ends in the separator
+// (the top folder "/") gets no second one.
 QString JoinPath(const QString& folder, const QString& name);
 
 // True when the folder's description file exists as a file (archive attribute).
