@@ -74,8 +74,9 @@ void CQuillbrookDlg::OnClearManageInfo()
     const QString folder = RowFolder(row);
     if (!AskYesNo(FormatMessage(QStringLiteral("%s管理信息将被清除！是否继续？"), { folder })))
         return;
-    // A file that is missing or cannot be removed is passed over.
-    DeleteFileW(JoinPath(folder, kDescFileName));
-    DeleteFileW(JoinPath(folder, kTimerFileName));
+    // The files as found, whatever the case of their names; one that is missing or cannot be
+    // removed is passed over.
+    DeleteFileW(FindEntryPath(folder, kDescFileName));
+    DeleteFileW(FindEntryPath(folder, kTimerFileName));
     LoadDirList();
 }

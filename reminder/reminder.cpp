@@ -17,7 +17,7 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
     nextText.clear();
     GetScheduleTexts(folder, schedText, nextText);
     Shell().OpenPath(folder);
-    const QString batch = JoinPath(folder, kAutoBatName);
+    const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
     if (PathExists(batch))
         Shell().StartBatch(batch, folder);
     return true;
