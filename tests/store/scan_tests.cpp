@@ -160,7 +160,8 @@ TEST(Scan, LinksToFoldersAreListedAtEitherLevel)
 
     QStringList rows = CollectRowPaths(tree.Root());
     rows.sort();
-    EXPECT_EQ(rows, (QStringList { tree.Path(QStringLiteral("C/L2")), tree.Path(QStringLiteral("L1/inner")) }));
+    EXPECT_EQ(rows, (QStringList { tree.Path(QStringLiteral("C/L2")), tree.Path(QStringLiteral("C/dangling")),
+                                   tree.Path(QStringLiteral("L1/inner")) }));
 }
 
 TEST(Scan, EnumeratorsTakeFoldersOrFilesAndAppend)
