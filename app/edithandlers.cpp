@@ -47,17 +47,20 @@ void CQuillbrookDlg::OnSetDescAndTimer()
         return;
 
     // Both files are written on every confirmation, the description first; writing it is what
-    // puts a folder under management.
+    // puts a folder under management. The row shows the new description whatever that write gave,
+    // before the schedule is written, so a message of the schedule write stands over it.
+    const bool sameFolder = dlg.m_strPath == folder;
     WriteDirDesc(dlg.m_strPath, dlg.m_strDesc);
+    if (sameFolder)
+        SetItemText(row, 1, dlg.m_strDesc);
     const bool scheduleWritten = WriteScheduleFile(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute,
                                                    dlg.m_strSpec, dlg.m_nCount, dlg.m_bWeekend);
 
-    if (dlg.m_strPath != folder) {
+    if (!sameFolder) {
         // The user picked another folder: the selected row does not show it, the rebuilt list may.
         LoadDirList();
         return;
     }
-    SetItemText(row, 1, dlg.m_strDesc);
     if (scheduleWritten) {
         QString desc, schedText, nextText;
         ReadDirTexts(dlg.m_strPath, desc, schedText, nextText);
