@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -322,6 +323,50 @@ TEST_F(EditCommands, RowShowsTheNewDescriptionBeforeTheScheduleIsWritten)
         }
         EXPECT_EQ(dlg.GetItemText(row, 1), QStringLiteral("新"));
     }
+}
+
+// A description goes back as it was stored when the user leaves it alone, and an edited one keeps
+// every stored line break the user did not touch (a lone CR or LF stays one); breaks entered in
+// the box are CR LF.
+TEST_F(EditCommands, DescriptionIsStoredAsEntered)
+{
+    const QString stored = QStringLiteral("一\r二\n三\r\n四\u2028五\u00A0六\r");
+    const QString file = QStringLiteral("分类A/文档1/") + kDesc;
+    tree.WriteText(file, stored);
+    dlg.LoadDirList();
+    const int row = Select(QStringLiteral("/分类A/文档1"));
+    ASSERT_EQ(dlg.GetItemText(row, 1), stored);
+    {
+        ModalDriver unchanged([](QWidget* modal) { ModalDriver::Click(modal, "okButton"); });
+        dlg.OnCommand(32789);
+    }
+    EXPECT_EQ(tree.ReadBytes(file), Utf16File(stored));
+    EXPECT_EQ(dlg.GetItemText(row, 1), stored);
+
+    ModalDriver edited([](QWidget* modal) {
+        auto* desc = modal->findChild<QPlainTextEdit*>(QStringLiteral("descEdit"));
+        desc->setFocus();
+        const auto moveTo = [desc](int position) {
+            QTextCursor cursor = desc->textCursor();
+            cursor.setPosition(position);
+            desc->setTextCursor(cursor);
+        };
+        moveTo(1); // a new line before the stored lone CR
+        QTest::keyClick(desc, Qt::Key_Return);
+        moveTo(desc->document()->toRawText().indexOf(u'二') + 1); // the stored lone LF, taken out and entered anew
+        QTest::keyClick(desc, Qt::Key_Delete);
+        QTest::keyClick(desc, Qt::Key_Return);
+        desc->moveCursor(QTextCursor::End);
+        QTest::keyClick(desc, Qt::Key_X);
+        // A mode chosen takes the entries in and puts them back.
+        modal->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
+        ModalDriver::Edit(modal, "specEdit")->setText(QStringLiteral("15"));
+        ModalDriver::Click(modal, "okButton");
+    });
+    dlg.OnCommand(32789);
+    EXPECT_EQ(ReadDirDesc(tree.Path(QStringLiteral("分类A/文档1"))),
+              QStringLiteral("一\r\n\r二\r\n三\r\n四\u2028五\u00A0六\rx"));
+    EXPECT_TRUE(messages.messages.isEmpty());
 }
 
 TEST_F(EditCommands, PickedFolderIsWrittenAndListReloaded)
