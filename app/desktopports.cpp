@@ -1,5 +1,6 @@
 #include "app/desktopports.h"
 
+#include "platform/filenames.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -44,7 +45,10 @@ bool QtMessagePort::AskYesNo(const QString& text)
 
 void DesktopShellPort::OpenPath(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // A name that is not UTF-8 goes to the desktop as its exact bytes, percent-encoded.
+    QDesktopServices::openUrl(HasRawBytes(path)
+                                  ? QUrl::fromEncoded("file://" + EncodeFileName(path).toPercentEncoding("/"))
+                                  : QUrl::fromLocalFile(path));
 }
 
 void DesktopShellPort::StartBatch(const QString& batchPath, const QString& workDir)

@@ -2,13 +2,13 @@
 
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/scan.h"
 
-#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -98,11 +98,11 @@ bool CopyOneFile(const QString& source, const QString& target)
 class TreeCopier
 {
 public:
-    explicit TreeCopier(const QString& dest) : m_destReal(QFileInfo(dest).canonicalFilePath()) {}
+    explicit TreeCopier(const QString& dest) : m_destReal(RealPath(dest)) {}
 
     bool Copy(const QString& source, const QString& dest)
     {
-        const QString real = QFileInfo(source).canonicalFilePath();
+        const QString real = RealPath(source);
         if (!real.isEmpty())
             m_active.append(real);
         const bool ok = CopyLevel(source, dest);
@@ -116,7 +116,7 @@ private:
     // passed over: entering it would copy the copy, or go round a link cycle for ever.
     bool PassOver(const QString& folder) const
     {
-        const QString real = QFileInfo(folder).canonicalFilePath();
+        const QString real = RealPath(folder);
         if (real.isEmpty())
             return false;
         if (!m_destReal.isEmpty() && IsSameOrBelow(real, m_destReal))

@@ -1,6 +1,7 @@
 #include "platform/fileattr.h"
 
-#include <QFile>
+#include "platform/filenames.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -30,7 +31,7 @@ void SetFailingAttributeName(const QByteArray& name)
 
 QByteArray NativePath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return EncodeFileName(path);
 }
 
 std::uint32_t GetFileAttributesAt(int dirFd, const char* name)

@@ -31,7 +31,7 @@ std::uint32_t GetEntryAttributes(int dirFd, const char* name, unsigned char dire
 // Fault injection for tests: queries of entries with this name fail from now on (empty: none).
 void SetFailingAttributeName(const QByteArray& name);
 
-// The file-system form of a path (UTF-8 bytes).
+// The file-system form of a path: its exact bytes (see filenames.h).
 QByteArray NativePath(const QString& path);
 
 // Removes a file; false when it could not be removed. Never removes a folder.

@@ -1,6 +1,7 @@
 #include "reminder/reminder.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
@@ -30,7 +31,7 @@ bool TickRunsPass(int minute)
 
 QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due)
 {
-    QStringList lines { relative };
+    QStringList lines { ReadableName(relative) };
     const qsizetype end = description.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}]")));
     const QString first = description.left(end).trimmed();
     if (!first.isEmpty())

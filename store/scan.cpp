@@ -1,10 +1,10 @@
 #include "store/scan.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "store/desc.h"
 
-#include <QFile>
 #include <dirent.h>
 
 namespace {
@@ -22,11 +22,11 @@ void ListEntries(const QString& folder, QStringList& names, std::uint32_t wanted
         const std::uint32_t attributes = GetEntryAttributes(dirFd, name, entry->d_type);
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             ShowMessage(FormatMessage(QStringLiteral("%s获取属性异常！"),
-                                      { JoinPath(folder, QFile::decodeName(name)) }));
+                                      { JoinPath(folder, DecodeFileName(name)) }));
             break;
         }
         if (attributes & wanted)
-            names.append(QFile::decodeName(name));
+            names.append(DecodeFileName(name));
     }
     ::closedir(dir);
 }
