@@ -9,6 +9,7 @@
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/notificationport.h"
+#include "reminder/reminderpass.h"
 #include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
@@ -301,6 +302,7 @@ void CQuillbrookDlg::LoadDirList()
     m_list->clearSelection();
     m_selectionMark = -1;
     ClearSearchResults();
+    PassMessages().Reset(); // a reload shows every standing condition once more
 }
 
 void CQuillbrookDlg::UpdateData(bool save)

@@ -4,6 +4,7 @@
 #include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
+#include "reminder/reminderpass.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -19,12 +20,13 @@ void CQuillbrookDlg::OnTimer()
 
     // No tick may enter the pass again while a message box of it runs its own loop.
     m_timer.stop();
+    ReminderPass pass;
     for (int row = 0; row < GetItemCount(); ++row) {
         const QString relative = GetItemText(row, 0);
         if (relative == g_strEditingDir)
             continue;
         QString schedText, nextText, dueText;
-        if (!FireDueReminder(g_strRootDir + relative, schedText, nextText, &dueText))
+        if (!pass.FireRow(g_strRootDir + relative, schedText, nextText, &dueText))
             continue;
         SetItemText(row, 2, schedText);
         SetItemText(row, 3, nextText);

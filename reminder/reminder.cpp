@@ -10,9 +10,10 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
+bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
+                     ScheduleFault* fault)
 {
-    if (!ProcessDueSchedule(folder, nullptr, dueText))
+    if (!ProcessDueSchedule(folder, fault, dueText))
         return false;
     schedText.clear();
     nextText.clear();

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -232,4 +233,47 @@ TEST_F(ReminderTest, ARealEditHoldsTheFolderBackAndCancelOrOkDecideWhatFollows)
     Tick(At(2026, 12, 8, 10, 3));
     EXPECT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ReminderTest, AFileThatCannotBeReadIsReportedOnceWhileItStaysSoUntilTheListIsReloaded)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), -1);
+    tree.MakeDir(QStringLiteral("类/B/") + kTimerFileName); // a folder where the file should be
+    const QString unreadable = QStringLiteral("处理定时错误，") + Folder(QStringLiteral("类/B/")) + kTimerFileName
+                               + QStringLiteral("打开失败！");
+    const qint64 t0 = At(2026, 12, 8, 10, 0);
+    Start(t0);
+    EXPECT_EQ(messages.messages, QStringList { unreadable }); // the load says it once for itself
+    messages.messages.clear();
+
+    // A fires and its alert stands: a pass every second for 20 seconds, one message.
+    for (int second = 0; second < 20; ++second)
+        Tick(t0 + second);
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden());
+    EXPECT_EQ(messages.messages, QStringList { unreadable });
+
+    // Still the same condition minutes later: nothing more.
+    Tick(t0 + 90);
+    Tick(t0 + 200);
+    EXPECT_EQ(messages.messages.size(), 1);
+
+    // A reload forgets what was said: the next pass says it once more.
+    dlg.OnReload();
+    messages.messages.clear();
+    Tick(t0 + 201);
+    Tick(t0 + 202);
+    EXPECT_EQ(messages.messages, QStringList { unreadable });
+
+    // Another condition is news, but not within a minute of the last message.
+    SetDamageRecheckPause([] {});
+    ASSERT_TRUE(QDir(Folder(QStringLiteral("类/B/")) + kTimerFileName).removeRecursively());
+    const QString damaged = QStringLiteral("1;10;0;8\r\n2026-12-8,10,0");
+    tree.WriteText(QStringLiteral("类/B/") + kTimerFileName, damaged);
+    Tick(t0 + 230);
+    EXPECT_EQ(messages.messages.size(), 1);
+    tree.WriteText(QStringLiteral("类/B/") + kTimerFileName, damaged);
+    Tick(t0 + 262);
+    SetDamageRecheckPause({});
+    EXPECT_EQ(messages.messages.value(1), QStringLiteral("处理定时错误，文件") + Folder(QStringLiteral("类/B/"))
+                                              + kTimerFileName + QStringLiteral("内容异常，已自动清理！"));
 }
