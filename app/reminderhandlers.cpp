@@ -26,16 +26,20 @@ void CQuillbrookDlg::OnTimer()
         if (relative == g_strEditingDir)
             continue;
         QString schedText, nextText, dueText;
-        if (!pass.FireRow(g_strRootDir + relative, schedText, nextText, &dueText))
+        const RowFired fired = pass.FireRow(g_strRootDir + relative, schedText, nextText, &dueText);
+        if (fired == RowFired::NotDue)
             continue;
         SetItemText(row, 2, schedText);
         SetItemText(row, 3, nextText);
         SelectRow(row);
         g_nAlertTicks = 1;
         m_btnClearAlert->show();
-        // Seen even when the window is minimised or on another workspace.
-        Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
+        // Seen even when the window is minimised or on another workspace; the folders not opened are
+        // named together after the pass.
+        if (fired == RowFired::Opened)
+            Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
     }
+    pass.Finish();
     m_timer.start(1000);
 
     if (g_nAlertTicks > 0) {

@@ -13,16 +13,29 @@
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
                      ScheduleFault* fault)
 {
+    if (!AdvanceDueReminder(folder, schedText, nextText, dueText, fault))
+        return false;
+    OpenFiredFolder(folder);
+    return true;
+}
+
+bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
+                        ScheduleFault* fault)
+{
     if (!ProcessDueSchedule(folder, fault, dueText))
         return false;
     schedText.clear();
     nextText.clear();
     GetScheduleTexts(folder, schedText, nextText);
+    return true;
+}
+
+void OpenFiredFolder(const QString& folder)
+{
     Shell().OpenPath(folder);
     const QString batch = JoinPath(folder, kAutoBatName);
     if (PathExists(batch))
         Shell().StartBatch(batch, folder);
-    return true;
 }
 
 bool TickRunsPass(int minute)

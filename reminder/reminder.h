@@ -12,6 +12,11 @@ inline const QString kReminderSummary = QStringLiteral("定时提醒");
 // the trigger that fell due) and returns true. fault, when given, tells what the due check met.
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
                      ScheduleFault* fault = nullptr);
+// The two halves of it: advancing a due schedule (and the row's texts), then opening the folder and
+// starting its auto.bat.
+bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
+                        ScheduleFault* fault = nullptr);
+void OpenFiredFolder(const QString& folder);
 
 // The text of a fired reminder's notification: the row's path, the first line of its description
 // (left out when empty) and the trigger that fell due, one a line.

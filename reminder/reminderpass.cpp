@@ -1,6 +1,7 @@
 #include "reminder/reminderpass.h"
 
 #include "platform/messageport.h"
+#include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
@@ -84,13 +85,33 @@ ReminderPass::ReminderPass(PassMessageLimit& limit)
 {
 }
 
-bool ReminderPass::FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
+RowFired ReminderPass::FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
 {
     const LimitedMessagePort port(m_limit, folder, g_tNow);
     ScheduleFault fault = ScheduleFault::None;
-    const bool fired = FireDueReminder(folder, schedText, nextText, dueText, &fault);
+    const bool fired = AdvanceDueReminder(folder, schedText, nextText, dueText, &fault);
     // A file being written meanwhile, or a clock out of range, says nothing but is no all-clear.
     if (!port.Said() && fault == ScheduleFault::None)
         m_limit.Clear(folder);
-    return fired;
+    if (!fired)
+        return RowFired::NotDue;
+    if (m_opened == kMaxOpenedPerPass) {
+        m_notOpened.append(folder);
+        return RowFired::NotOpened;
+    }
+    ++m_opened;
+    OpenFiredFolder(folder);
+    return RowFired::Opened;
+}
+
+void ReminderPass::Finish()
+{
+    if (m_notOpened.isEmpty())
+        return;
+    // The count goes in first, so that a "%d" in a name stays as it is.
+    const QString text = FormatMessage(QString(kMsgNotOpened).replace(QStringLiteral("%d"), QString::number(m_notOpened.size())),
+                                       { m_notOpened.first() });
+    m_notOpened.clear();
+    Notifications().Notify(kReminderSummary, text);
+    ShowMessage(text);
 }

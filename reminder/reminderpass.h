@@ -1,8 +1,9 @@
 #pragma once
-// One pass of the tick over the list, row by row: which due folders fire, and which of the pass's
-// messages are shown.
+// One pass of the tick over the list, row by row: which due folders fire, which of them are opened,
+// and which of the pass's messages are shown.
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // How often a pass speaks about one folder. While an alert stands the pass runs every second, and a
@@ -34,14 +35,30 @@ private:
 // The limit the tick's passes share; the list load resets it.
 PassMessageLimit& PassMessages();
 
+// Every fired folder of a pass is advanced, but a machine that was off for long (or a clock put
+// right) can make thousands due at once: only the first ones are opened and their auto.bat started.
+constexpr int kMaxOpenedPerPass = 10;
+inline const QString kMsgNotOpened = QStringLiteral("%s等%d个目录的定时已触发，未逐一打开！");
+
+enum class RowFired {
+    NotDue,    // nothing fired
+    Opened,    // fired, the folder opened and its auto.bat started
+    NotOpened, // fired and advanced, past the pass's openings: named by Finish
+};
+
 class ReminderPass
 {
 public:
     explicit ReminderPass(PassMessageLimit& limit = PassMessages());
 
-    // FireDueReminder for one row's folder, its messages passed through the limit.
-    bool FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText);
+    // Fires one row's folder when it is due, its messages passed through the limit.
+    RowFired FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText);
+    // After the last row: the folders that fired but were not opened, named in one message
+    // (kMsgNotOpened: the first of them and their number) and one notification.
+    void Finish();
 
 private:
     PassMessageLimit& m_limit;
+    int m_opened = 0;
+    QStringList m_notOpened;
 };
