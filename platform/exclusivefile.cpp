@@ -112,8 +112,8 @@ bool ReplaceFileContent(const QString& path, const QByteArray& content)
 
 CFile::~CFile()
 {
-    if (m_open)
-        Close();
+    // Only Close() stores: a writer that returns early or throws leaves the old file as it was.
+    Abort();
 }
 
 bool CFile::Open(const QString& path, Mode mode)

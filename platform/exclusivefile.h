@@ -5,7 +5,8 @@
 //
 // Writes never touch the file in place: they build the new content in memory and Close()
 // replaces the file atomically (temporary sibling, fsync, rename) while the lock is held, so a
-// crash leaves either the old or the new content, never a torn file.
+// crash leaves either the old or the new content, never a torn file. Only Close() stores: a CFile
+// destroyed while open (an early return, an exception) discards what was written.
 #include <QByteArray>
 #include <QString>
 
@@ -19,7 +20,7 @@ public:
     };
 
     CFile() = default;
-    ~CFile();
+    ~CFile(); // discards, as Abort()
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <cstdio>
+#include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -107,6 +108,48 @@ TEST(ExclusiveFile, WritesReplaceTheWholeFileOnlyWhenClosed)
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("nXYZ"));
     EXPECT_EQ(QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList { QStringLiteral("f") });
+}
+
+// A CFile destroyed without Close() committed what had been written: a writer that returned early
+// (or threw) half-way stored a half-built file.
+TEST(ExclusiveFile, AWriterThatReturnsEarlyLeavesTheOldFileByteForByte)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("Quillbrook.Timer"));
+    const QByteArray old = Utf16File(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n-1\r\n0"));
+    tree.WriteBytes(QStringLiteral("Quillbrook.Timer"), old);
+
+    // Builds a new file in two halves; stops between them when told to.
+    const auto writer = [&](CFile::Mode mode, bool stopHalfWay, bool viaException) {
+        CFile file;
+        if (!file.Open(path, mode))
+            return false;
+        if (mode == CFile::modeReadWrite)
+            file.Read(4);
+        file.SetLength(0);
+        file.Seek(0);
+        file.Write(Utf16File(QStringLiteral("half")));
+        if (stopHalfWay && viaException)
+            throw std::runtime_error("writer failed");
+        if (stopHalfWay)
+            return false;
+        file.Write(Utf16File(QStringLiteral("whole")).mid(2));
+        return file.Close();
+    };
+    const QStringList onlyTheFile { QStringLiteral("Quillbrook.Timer") };
+    for (const CFile::Mode mode : { CFile::modeCreate, CFile::modeReadWrite }) {
+        EXPECT_FALSE(writer(mode, true, false));
+        EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), old) << mode;
+        EXPECT_THROW(writer(mode, true, true), std::runtime_error);
+        EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), old) << mode;
+        // Nothing is left behind, and the lock went with the object.
+        EXPECT_EQ(QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), onlyTheFile);
+        CFile again;
+        EXPECT_TRUE(again.Open(path, CFile::modeRead));
+    }
+    // A writer that reaches Close() stores its file.
+    EXPECT_TRUE(writer(CFile::modeCreate, false, false));
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), Utf16File(QStringLiteral("halfwhole")));
 }
 
 TEST(LocalTime, RoundTripsAndNormalisesInSeveralZones)
