@@ -7,6 +7,8 @@
 // replaces the file atomically (temporary sibling, fsync, rename) while the lock is held, so a
 // crash leaves either the old or the new content, never a torn file. Only Close() stores: a CFile
 // destroyed while open (an early return, an exception) discards what was written.
+#include "platform/filesystem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -51,25 +53,10 @@ private:
 
     QString m_path;
     Mode m_mode = modeRead;
-    int m_fd = -1;
+    LockedFile m_file; // not open for a new file, which has nothing to lock yet
     bool m_open = false;
     qint64 m_pos = 0;
     bool m_dirty = false;
     bool m_loaded = false; // m_content holds the whole file
     QByteArray m_content;
 };
-
-// The pieces of an atomic replacement, for writers that stream their content (the archive copy):
-// a hidden temporary file beside the target (same folder, so the rename stays on one file system),
-// every byte written, and the commit that syncs it and renames it over the target.
-int CreateTempSibling(const QByteArray& nativeTarget, QByteArray& nativeTemp);
-bool WriteAllBytes(int fd, const char* data, qint64 size);
-// Closes fd; when ok so far, syncs and renames temp over target. The temporary file never stays.
-bool CommitTempSibling(int fd, bool ok, const QByteArray& nativeTemp, const QByteArray& nativeTarget);
-
-// Replaces the file at path by content atomically. Used by CFile::Close; exposed for tests.
-bool ReplaceFileContent(const QString& path, const QByteArray& content);
-
-// Removes the temporary siblings of path that a writer killed before its rename left behind.
-// Called by a writer that holds the file's lock, so no live writer of that file owns them.
-void RemoveStaleTemporaries(const QString& path);

@@ -1,4 +1,5 @@
 #include "dirops/archive.h"
+#include "faultfilesystem.h"
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
 #include "testsupport.h"
@@ -243,9 +244,12 @@ TEST(Archive, UnreadableEntryEndsOnlyItsListing)
     tree.WriteBytes(QStringLiteral("doc/a.txt"), "a");
     tree.WriteBytes(QStringLiteral("doc/sub/bad.txt"), "b");
     const QString folder = tree.Path(QStringLiteral("doc"));
-    SetFailingAttributeName("bad.txt");
-    const bool archived = ArchiveToYearFolder(folder, 2025);
-    SetFailingAttributeName({});
+    bool archived = false;
+    {
+        FaultFileSystem fs;
+        fs.FailOnPath(FsCall::Attributes, QStringLiteral("bad.txt"));
+        archived = ArchiveToYearFolder(folder, 2025);
+    }
 
     // Both listings of sub meet the entry; the copy goes on with what was listed.
     const QString attributeFailure = Msg("%s获取属性异常！", { folder + QStringLiteral("/sub/bad.txt") });

@@ -1,3 +1,4 @@
+#include "faultfilesystem.h"
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
@@ -150,6 +151,66 @@ TEST(ExclusiveFile, AWriterThatReturnsEarlyLeavesTheOldFileByteForByte)
     // A writer that reaches Close() stores its file.
     EXPECT_TRUE(writer(CFile::modeCreate, false, false));
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), Utf16File(QStringLiteral("halfwhole")));
+}
+
+// The fault-injecting file system: the Nth call of a kind, a named path and a full disk each fail
+// the way the real ones do, and leave the files as they were.
+TEST(FileSystemSeam, FaultsByCallByPathAndAFullDiskLeaveFilesWhole)
+{
+    TempTree tree;
+    tree.WriteBytes(QStringLiteral("f"), "old content");
+    tree.WriteBytes(QStringLiteral("dir/a"), "a");
+    const QString path = tree.Path(QStringLiteral("f"));
+    const auto entries = [&] { return QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+    const QStringList before = entries();
+    FaultFileSystem fs;
+
+    fs.FailNthCall(FsCall::Open, 2);
+    CFile file;
+    EXPECT_TRUE(file.Open(path, CFile::modeRead));
+    file.Close();
+    EXPECT_FALSE(file.Open(path, CFile::modeRead));
+    EXPECT_TRUE(file.Open(path, CFile::modeRead));
+    file.Close();
+    EXPECT_EQ(fs.Calls(FsCall::Open), 3);
+
+    // A full disk: the new content does not fit, the old file stays byte for byte, nothing is left.
+    fs.SetFreeSpace(5);
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("new content");
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("old content"));
+    EXPECT_FALSE(Fs().Copy(path, tree.Path(QStringLiteral("dir/copy")), {}));
+    EXPECT_EQ(QDir(tree.Path(QStringLiteral("dir"))).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("a") });
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("new");
+    EXPECT_TRUE(file.Close()); // it fits
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("new"));
+    fs.SetFreeSpace(-1);
+
+    // Named paths: by full path or by an entry's name in any folder.
+    fs.FailOnPath(FsCall::Replace, path);
+    ASSERT_TRUE(file.Open(path, CFile::modeReadWrite));
+    file.Write("X");
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("new"));
+    fs.FailOnPath(FsCall::Attributes, QStringLiteral("a"));
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dir/a"))), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dir"))), FILE_ATTRIBUTE_DIRECTORY);
+    fs.FailOnPath(FsCall::Enumerate, tree.Path(QStringLiteral("dir")));
+    struct Names final : EntryVisitor {
+        bool Entry(const char* name, std::uint32_t) override { return names.append(QString::fromUtf8(name)), true; }
+        QStringList names;
+    } visitor;
+    EXPECT_FALSE(Fs().Enumerate(tree.Path(QStringLiteral("dir")), visitor));
+    EXPECT_TRUE(Fs().Enumerate(tree.Root(), visitor));
+    visitor.names.sort();
+    EXPECT_EQ(visitor.names, before);
+    fs.FailOnPath(FsCall::MakeFolder, QStringLiteral("new"));
+    EXPECT_FALSE(CreateDirectoryW(tree.Path(QStringLiteral("new"))));
+    fs.FailOnPath(FsCall::Remove, QStringLiteral("f"));
+    EXPECT_FALSE(DeleteFileW(path));
+    EXPECT_EQ(entries(), before);
 }
 
 TEST(LocalTime, RoundTripsAndNormalisesInSeveralZones)
