@@ -1,7 +1,7 @@
 #pragma once
-// A file opened without sharing. The open takes an exclusive lock (flock, LOCK_NB): it fails at
-// once when another process, or another open in this process, holds the file. The lock is
-// advisory; every opener in this program takes it.
+// A file opened without sharing. The open takes an exclusive lock (flock, LOCK_NB): when another
+// process, or another open in this process, holds the file it tries again for about half a
+// second, then fails. The lock is advisory; every opener in this program takes it.
 //
 // Writes never touch the file in place: they build the new content in memory and Close()
 // replaces the file atomically (temporary sibling, fsync, rename) while the lock is held, so a

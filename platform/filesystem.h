@@ -84,8 +84,9 @@ public:
     // The path with every link followed, or empty when it does not lead anywhere.
     virtual QString CanonicalPath(const QString& path) = 0;
 
-    // Opens a regular file without sharing: when another opener holds it, fails at once. A pipe
-    // or device under the name never blocks the open.
+    // Opens a regular file without sharing: when another opener holds it, tries again for a
+    // short bounded time (about half a second), then fails. A pipe or device under the name
+    // never blocks the open.
     virtual OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) = 0;
     // Replaces the file at path by content atomically (a temporary sibling, synced and renamed
     // over it): a failure leaves the old file as it was. held: the caller holds the file's lock,

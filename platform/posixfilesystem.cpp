@@ -5,9 +5,11 @@
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -201,6 +203,18 @@ QString PosixFileSystem::CanonicalPath(const QString& path)
 
 FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)
 {
+    const auto start = std::chrono::steady_clock::now();
+    const auto wait = std::chrono::milliseconds(m_lockWaitMs);
+    for (;;) {
+        const OpenStatus status = TryOpenExclusive(path, access, file);
+        if (status != OpenStatus::Held || std::chrono::steady_clock::now() - start >= wait)
+            return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLockStepMs));
+    }
+}
+
+FileSystem::OpenStatus PosixFileSystem::TryOpenExclusive(const QString& path, Access access, LockedFile& file)
+{
     file.Close();
     if (path.isEmpty())
         return OpenStatus::Failed;
@@ -229,9 +243,10 @@ FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Acces
     // matters only to an operation that may rewrite or remove the file (removal checks again on
     // its own); a plain read of the version just replaced is as good as a read just before. An
     // open file's device and inode never change, so the status taken before the lock serves.
+    // The new file is then tried as a held one would be.
     if (access != Access::Read && !StillAtPath(st.st_dev, st.st_ino, native)) {
         ::close(fd);
-        return OpenStatus::Failed;
+        return OpenStatus::Held;
     }
     file.m_fd = fd;
     file.m_device = st.st_dev;

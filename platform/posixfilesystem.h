@@ -5,6 +5,14 @@
 class PosixFileSystem : public FileSystem
 {
 public:
+    // How long an exclusive open waits for a file another opener holds, trying again every step:
+    // two copies of the program on one tree hold a file for microseconds, and neither should
+    // report that as a failure; a longer hold still fails, and nothing waits without end.
+    static constexpr int kLockWaitMs = 500;
+    static constexpr int kLockStepMs = 15;
+    // Tests that meet many held files may shorten the wait (0: fail at once).
+    void SetLockWait(int ms) { m_lockWaitMs = ms; }
+
     bool Enumerate(const QString& folder, EntryVisitor& visitor) override;
     std::uint32_t Attributes(const QString& path) override;
     QString CanonicalPath(const QString& path) override;
@@ -21,6 +29,9 @@ protected:
     virtual int BeforeWrite(qint64 bytes);
 
 private:
+    OpenStatus TryOpenExclusive(const QString& path, Access access, LockedFile& file);
     bool WriteAll(int fd, const char* data, qint64 size);
     bool CopyContent(int in, int out, qint64 total, const QString& name, const CopyProgressFn& progress);
+
+    int m_lockWaitMs = kLockWaitMs;
 };
