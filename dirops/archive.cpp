@@ -15,7 +15,10 @@ namespace {
 class TreeCopier
 {
 public:
-    explicit TreeCopier(const QString& dest) : m_destReal(Fs().CanonicalPath(dest)) {}
+    TreeCopier(const QString& dest, const CopyProgressFn& progress)
+        : m_destReal(Fs().CanonicalPath(dest)), m_progress(progress)
+    {
+    }
 
     bool Copy(const QString& source, const QString& dest)
     {
@@ -55,7 +58,7 @@ private:
             const QString from = JoinPath(source, name);
             // Copied beside its target and renamed over it, so an interrupted copy never leaves a
             // torn file; a file another opener holds, at either end, is not copied.
-            if (!Fs().Copy(from, JoinPath(dest, name), {})) {
+            if (!Fs().Copy(from, JoinPath(dest, name), m_progress)) {
                 ShowMessage(FormatMessage(QStringLiteral("文件%s拷贝到%s失败！"), { from, dest }));
                 return false;
             }
@@ -77,6 +80,7 @@ private:
     }
 
     QString m_destReal;
+    const CopyProgressFn& m_progress;
     QStringList m_active; // real paths of the folders being copied, outermost first
 };
 
@@ -100,13 +104,13 @@ int ArchiveYearOf(qint64 t)
     return (ToLocalTime(t, local) ? local.year : 0) - 1;
 }
 
-bool CopyFolderTree(QString source, QString dest)
+bool CopyFolderTree(QString source, QString dest, const CopyProgressFn& progress)
 {
-    TreeCopier copier(dest);
+    TreeCopier copier(dest, progress);
     return copier.Copy(source, dest);
 }
 
-bool ArchiveToYearFolder(const QString& folder, int year)
+bool ArchiveToYearFolder(const QString& folder, int year, const CopyProgressFn& progress)
 {
     if (!IsManagedDir(folder)) {
         ShowMessage(FormatMessage(QStringLiteral("%s没有被管理，不能归档！"), { folder }));
@@ -114,7 +118,7 @@ bool ArchiveToYearFolder(const QString& folder, int year)
     }
     const QString yearFolder = JoinPath(folder, QString::number(year));
     CreateDirectoryW(yearFolder); // an existing year folder is reused
-    if (!CopyFolderTree(folder, yearFolder)) {
+    if (!CopyFolderTree(folder, yearFolder, progress)) {
         ShowMessage(FormatMessage(QStringLiteral("%s归档到年份目录失败！"), { folder }));
         return false;
     }

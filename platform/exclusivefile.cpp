@@ -33,15 +33,8 @@ void CFile::LoadWholeFile()
         return;
     m_content.clear();
     if (m_file.IsOpen()) {
-        char buffer[65536];
-        qint64 offset = 0;
-        for (;;) {
-            const qint64 n = m_file.ReadAt(buffer, sizeof buffer, offset);
-            if (n <= 0)
-                break;
-            m_content.append(buffer, n);
-            offset += n;
-        }
+        m_content.resize(kMaxFileReadBytes);
+        m_content.truncate(m_file.ReadAt(m_content.data(), kMaxFileReadBytes, 0));
     }
     m_loaded = true;
 }
@@ -55,6 +48,9 @@ QByteArray CFile::Read(qint64 maxBytes)
         m_pos += out.size();
         return out;
     }
+    maxBytes = qMin(maxBytes, kMaxFileReadBytes - m_pos);
+    if (maxBytes <= 0)
+        return {};
     QByteArray out(maxBytes, Qt::Uninitialized);
     out.truncate(m_file.ReadAt(out.data(), maxBytes, m_pos));
     m_pos += out.size();

@@ -12,6 +12,10 @@
 #include <QByteArray>
 #include <QString>
 
+// No file of this program is read past this many bytes: its formats need a few KiB at most, and
+// a huge file under one of its names must not be loaded into memory.
+constexpr qint64 kMaxFileReadBytes = 16 * 1024;
+
 class CFile
 {
 public:
@@ -32,9 +36,13 @@ public:
 
     qint64 GetPosition() const { return m_pos; }
     void Seek(qint64 pos) { m_pos = pos; }
-    // Reads up to maxBytes at the position; returns the bytes read (fewer at the end of the file).
+    // The file's length when it was opened (0 for a file being created).
+    qint64 GetLength() const { return m_file.Size(); }
+    // Reads up to maxBytes at the position; returns the bytes read (fewer at the end of the file,
+    // none past kMaxFileReadBytes).
     QByteArray Read(qint64 maxBytes);
-    // Writes at the position, growing the file as needed.
+    // Writes at the position, growing the file as needed. Writing into an existing file keeps at
+    // most its first kMaxFileReadBytes around what is written.
     void Write(const QByteArray& bytes);
     void SetLength(qint64 length);
 

@@ -3,6 +3,7 @@
 #include "platform/fileattr.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <chrono>
@@ -19,60 +20,123 @@
 namespace {
 
 constexpr qsizetype kTempBaseMax = 200;
-constexpr qsizetype kTempSuffix = 6; // mkostemp's XXXXXX
+// A temporary's name: "." + the target's name (cut) + the marker + sixteen random hex digits.
+// Nobody names a file so, and only names of exactly this form are ever cleaned away.
+constexpr char kTempMarker[] = ".qbtmp-";
+constexpr qsizetype kTempRandom = 16;
 
-// The name of a temporary sibling: "." + the base name (cut) + "." + six characters.
-QByteArray TempPrefix(const QByteArray& base)
+QByteArray TempPrefix(const QByteArray& name)
 {
-    return '.' + base.left(kTempBaseMax) + '.';
+    return '.' + name.left(kTempBaseMax) + kTempMarker;
 }
 
-bool IsTempSuffix(const char* s)
+bool IsTempName(const char* entry, const QByteArray& prefix)
 {
-    for (qsizetype i = 0; i < kTempSuffix; ++i) {
-        const char c = s[i];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+    if (std::strncmp(entry, prefix.constData(), size_t(prefix.size())) != 0)
+        return false;
+    const char* s = entry + prefix.size();
+    for (qsizetype i = 0; i < kTempRandom; ++i) {
+        if (!((s[i] >= '0' && s[i] <= '9') || (s[i] >= 'a' && s[i] <= 'f')))
             return false;
     }
-    return s[kTempSuffix] == '\0';
+    return s[kTempRandom] == '\0';
 }
 
-// Removes the temporary siblings of target that a writer killed before its rename left behind.
-void RemoveStaleTemporaries(const QByteArray& target)
+// Removes the temporaries of name that a writer killed before its rename left in the folder.
+void RemoveStaleTemporaries(int dirFd, const QByteArray& name)
 {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
-    const QByteArray prefix = TempPrefix(slash < 0 ? target : target.mid(slash + 1));
-    DIR* d = ::opendir(dir.constData());
-    if (!d)
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!d) {
+        if (fd >= 0)
+            ::close(fd);
         return;
-    const int dirFd = ::dirfd(d);
+    }
+    const QByteArray prefix = TempPrefix(name);
     while (const dirent* entry = ::readdir(d)) {
-        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) == 0
-            && IsTempSuffix(entry->d_name + prefix.size()))
+        if (IsTempName(entry->d_name, prefix))
             ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(d);
 }
 
-// A hidden temporary file beside the target (same folder, so the rename stays on one file system).
-int CreateTempSibling(const QByteArray& nativeTarget, QByteArray& nativeTemp)
+// A new file written in the target's folder and renamed over the target, so that a crash leaves
+// the old file or the new one. Everything is done relative to the open folder: a path close to
+// the length limit is written although the temporary's full path would pass it.
+class TempSibling
 {
-    const qsizetype slash = nativeTarget.lastIndexOf('/');
-    const QByteArray dir = nativeTarget.left(slash + 1); // empty for a bare name
-    nativeTemp = dir + TempPrefix(nativeTarget.mid(slash + 1)) + "XXXXXX";
-    return ::mkostemp(nativeTemp.data(), O_CLOEXEC);
-}
+public:
+    explicit TempSibling(const QByteArray& target)
+    {
+        const qsizetype slash = target.lastIndexOf('/');
+        const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+        m_name = target.mid(slash + 1);
+        // Only a handle on the folder: writing in it needs no right to list it.
+        m_dirFd = ::open(dir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    ~TempSibling()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_temp.isEmpty())
+            ::unlinkat(m_dirFd, m_temp.constData(), 0);
+        if (m_dirFd >= 0)
+            ::close(m_dirFd);
+    }
+    TempSibling(const TempSibling&) = delete;
+    TempSibling& operator=(const TempSibling&) = delete;
 
-// Closes fd; when ok so far, syncs and renames temp over target. The temporary file never stays.
-bool CommitTempSibling(int fd, bool ok, const QByteArray& nativeTemp, const QByteArray& nativeTarget)
+    int DirFd() const { return m_dirFd; }
+    const QByteArray& Name() const { return m_name; }
+    int Fd() const { return m_fd; }
+
+    // Creates the temporary; a new file's mode follows the umask.
+    bool Create()
+    {
+        if (m_dirFd < 0 || m_name.isEmpty())
+            return false;
+        const QByteArray prefix = TempPrefix(m_name);
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const QByteArray temp = prefix + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+                                                 .rightJustified(kTempRandom, '0');
+            m_fd = ::openat(m_dirFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+            if (m_fd >= 0) {
+                m_temp = temp;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    // When ok so far, syncs the temporary and renames it over the target. The temporary never stays.
+    bool Commit(bool ok)
+    {
+        ok = ok && ::fsync(m_fd) == 0;
+        ok = ::close(m_fd) == 0 && ok;
+        m_fd = -1;
+        if (ok && ::renameat(m_dirFd, m_temp.constData(), m_dirFd, m_name.constData()) == 0) {
+            m_temp.clear();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    int m_dirFd = -1;
+    int m_fd = -1;
+    QByteArray m_name;
+    QByteArray m_temp; // while it exists
+};
+
+// A replacement takes the old file's owner and group where the writer may set them (its group at
+// least, for a shared folder whose users share a group), then its permission bits.
+bool KeepOwnershipAndMode(int fd, const struct stat& old)
 {
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(nativeTemp.constData(), nativeTarget.constData()) == 0)
-        return true;
-    ::unlink(nativeTemp.constData());
-    return false;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        (void)!::fchown(fd, uid_t(-1), old.st_gid); // not this writer's to give away
+    return ::fchmod(fd, old.st_mode & 0777) == 0;
 }
 
 std::uint32_t AttributesFromStat(const struct stat& st)
@@ -113,29 +177,6 @@ bool FolderCanTakeNewFile(const QByteArray& native)
         return false;
     return native.size() - slash - 1 <= 255 - 8;
 }
-
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    int Release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -281,36 +322,100 @@ bool PosixFileSystem::WriteAll(int fd, const char* data, qint64 size)
 
 bool PosixFileSystem::Replace(const QString& path, const QByteArray& content, const LockedFile* held)
 {
-    const QByteArray target = NativePath(path);
-    if (held)
-        RemoveStaleTemporaries(target);
-    QByteArray temp;
-    const int fd = CreateTempSibling(target, temp);
-    if (fd < 0)
+    TempSibling temp(NativePath(path));
+    if (temp.DirFd() < 0)
         return false;
-    bool ok = WriteAll(fd, content.constData(), content.size());
-    ok = ::fchmod(fd, 0644) == 0 && ok;
-    return CommitTempSibling(fd, ok, temp, target);
+    if (held)
+        RemoveStaleTemporaries(temp.DirFd(), temp.Name());
+    struct stat old;
+    const bool replacing = held && held->IsOpen() ? ::fstat(held->m_fd, &old) == 0
+                                                  : ::fstatat(temp.DirFd(), temp.Name().constData(), &old, 0) == 0
+                                                        && S_ISREG(old.st_mode);
+    if (!temp.Create())
+        return false;
+    bool ok = WriteAll(temp.Fd(), content.constData(), content.size());
+    if (replacing)
+        ok = KeepOwnershipAndMode(temp.Fd(), old) && ok;
+    return temp.Commit(ok);
+}
+
+// Copies up to size bytes at offset from in to the same offset in out: in the kernel where it
+// can (a network file system copies on the server), else through a buffer. The bytes copied, 0
+// at the end of the source, -1 on an error.
+qint64 PosixFileSystem::CopyPiece(int in, int out, qint64 offset, qint64 size)
+{
+    loff_t from = offset, to = offset;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, &from, out, &to, size_t(size), 0);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ETXTBSY)
+            return -1;
+        break;
+    }
+    QByteArray buffer(qMin<qint64>(size, 1 << 20), Qt::Uninitialized);
+    ssize_t n;
+    do
+        n = ::pread(in, buffer.data(), size_t(buffer.size()), offset);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return n;
+    for (ssize_t written = 0; written < n;) {
+        const ssize_t w = ::pwrite(out, buffer.constData() + written, size_t(n - written), offset + written);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0)
+            return -1;
+        written += w;
+    }
+    return n;
 }
 
 bool PosixFileSystem::CopyContent(int in, int out, qint64 total, const QString& name, const CopyProgressFn& progress)
 {
-    static char buffer[1 << 17];
-    qint64 done = 0;
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!WriteAll(out, buffer, n))
-            return false;
-        done += n;
-        if (progress)
-            progress({ name, done, total });
+    constexpr qint64 kPiece = 8 << 20;
+    if (progress)
+        progress({ name, 0, total });
+    qint64 at = 0;
+    bool shrunk = false;
+    while (at < total && !shrunk) {
+        // Only the data is copied: holes stay holes in the copy where its file system keeps them.
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if (data < 0 && errno == ENXIO)
+            break; // a hole to the end
+        if (data < 0)
+            data = at; // no hole finding here: everything is data
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > total)
+            hole = total;
+        for (qint64 pos = data; pos < hole;) {
+            const qint64 piece = qMin(kPiece, hole - pos);
+            if (const int error = BeforeWrite(piece)) {
+                errno = error;
+                return false;
+            }
+            const qint64 n = CopyPiece(in, out, pos, piece);
+            if (n < 0)
+                return false;
+            if (n == 0) { // the file became shorter since it was measured
+                total = pos;
+                shrunk = true;
+                break;
+            }
+            pos += n;
+            if (progress)
+                progress({ name, pos, total });
+        }
+        at = hole;
     }
+    // The length, with a hole at the end where there is one.
+    if (::ftruncate(out, total) != 0)
+        return false;
+    if (progress)
+        progress({ name, total, total });
+    return true;
 }
 
 bool PosixFileSystem::Copy(const QString& source, const QString& target, const CopyProgressFn& progress)
@@ -330,16 +435,14 @@ bool PosixFileSystem::Copy(const QString& source, const QString& target, const C
     if (OpenExclusive(target, Access::Read, existing) == OpenStatus::Held)
         return false;
 
-    const QByteArray to = NativePath(target);
-    QByteArray temp;
-    Fd out(CreateTempSibling(to, temp));
-    if (out.Get() < 0)
+    TempSibling temp(NativePath(target));
+    if (!temp.Create())
         return false;
-    bool ok = CopyContent(in.m_fd, out.Get(), st.st_size, source, progress);
-    ok = ok && ::fchmod(out.Get(), st.st_mode & 0777) == 0;
+    bool ok = CopyContent(in.m_fd, temp.Fd(), st.st_size, source, progress);
+    ok = ok && ::fchmod(temp.Fd(), st.st_mode & 0777) == 0;
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
-    ok = ok && ::futimens(out.Get(), times) == 0;
-    return CommitTempSibling(out.Release(), ok, temp, to);
+    ok = ok && ::futimens(temp.Fd(), times) == 0;
+    return temp.Commit(ok);
 }
 
 bool PosixFileSystem::MakeFolder(const QString& path)

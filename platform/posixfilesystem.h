@@ -31,6 +31,7 @@ protected:
 private:
     OpenStatus TryOpenExclusive(const QString& path, Access access, LockedFile& file);
     bool WriteAll(int fd, const char* data, qint64 size);
+    qint64 CopyPiece(int in, int out, qint64 offset, qint64 size);
     bool CopyContent(int in, int out, qint64 total, const QString& name, const CopyProgressFn& progress);
 
     int m_lockWaitMs = kLockWaitMs;

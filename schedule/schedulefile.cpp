@@ -38,9 +38,9 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
         return Load::Failed;
     }
     QString text = ReadUnicodeText(file);
-    if (keepOpen) {
+    if (keepOpen && file.GetLength() <= kMaxFileReadBytes) {
         // The rewrite copies the lines whole, so take the text to its end, not just the first
-        // buffer's worth.
+        // buffer's worth. A file larger than any schedule needs is read as every reader reads it.
         while (text.size() % kTextCapacity == 0 && !text.isEmpty()) {
             const QString more = ReadUnicodeText(file);
             text += more;

@@ -109,6 +109,8 @@ bool FaultFileSystem::Remove(const QString& path, const LockedFile* held)
 
 int FaultFileSystem::BeforeWrite(qint64 bytes)
 {
+    if (onWrite)
+        onWrite();
     if (m_freeSpace < 0)
         return 0;
     if (bytes > m_freeSpace)

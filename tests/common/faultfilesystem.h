@@ -25,6 +25,8 @@ public:
     // A write to a new file that would take more than this many bytes in all fails with ENOSPC
     // (-1: no limit).
     void SetFreeSpace(qint64 bytes) { m_freeSpace = bytes; }
+    // Runs before each piece written to a new file (to look at the folder in the middle of a write).
+    std::function<void()> onWrite;
     // Calls of that kind made so far.
     int Calls(FsCall call) const { return m_calls[Index(call)]; }
 

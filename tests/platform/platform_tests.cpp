@@ -262,8 +262,9 @@ TEST(ExclusiveFile, KilledWritersTemporaryFilesPiledUp)
     TempTree tree;
     const QString path = tree.Path(QStringLiteral("Quillbrook.Timer"));
     tree.WriteBytes(QStringLiteral("Quillbrook.Timer"), "old");
-    for (const char* name : { ".Quillbrook.Timer.aB3xY9", ".Quillbrook.Timer.000000", ".Quillbrook.Timer.keep",
-                              ".Quillbrook.Timer.aB3xY9.bak", ".Quillbrook.desc.aB3xY9", "Quillbrook.Timer.aB3xY9" })
+    for (const char* name : { ".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687", ".Quillbrook.Timer.qbtmp-0000000000000000",
+                              ".Quillbrook.Timer.keep", ".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687.bak",
+                              ".Quillbrook.desc.qbtmp-3f09a1c2d4e5b687", "Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687" })
         tree.WriteBytes(QString::fromLatin1(name), "litter?");
 
     CFile file;
@@ -274,9 +275,10 @@ TEST(ExclusiveFile, KilledWritersTemporaryFilesPiledUp)
     // Only the temporaries of this file go; anything named otherwise stays.
     QStringList left = QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
-    EXPECT_EQ(left, (QStringList { QStringLiteral(".Quillbrook.Timer.aB3xY9.bak"), QStringLiteral(".Quillbrook.Timer.keep"),
-                                   QStringLiteral(".Quillbrook.desc.aB3xY9"), QStringLiteral("Quillbrook.Timer"),
-                                   QStringLiteral("Quillbrook.Timer.aB3xY9") }));
+    EXPECT_EQ(left, (QStringList { QStringLiteral(".Quillbrook.Timer.keep"),
+                                   QStringLiteral(".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687.bak"),
+                                   QStringLiteral(".Quillbrook.desc.qbtmp-3f09a1c2d4e5b687"), QStringLiteral("Quillbrook.Timer"),
+                                   QStringLiteral("Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687") }));
 }
 
 // A damaged file was deleted by path after its lock had been released, so a file that another
