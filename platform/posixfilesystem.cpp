@@ -244,14 +244,15 @@ QString PosixFileSystem::CanonicalPath(const QString& path)
 
 FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)
 {
-    const auto start = std::chrono::steady_clock::now();
-    const auto wait = std::chrono::milliseconds(m_lockWaitMs);
-    for (;;) {
-        const OpenStatus status = TryOpenExclusive(path, access, file);
-        if (status != OpenStatus::Held || std::chrono::steady_clock::now() - start >= wait)
-            return status;
+    OpenStatus status = TryOpenExclusive(path, access, file);
+    if (status != OpenStatus::Held)
+        return status;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_lockWaitMs);
+    while (status == OpenStatus::Held && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kLockStepMs));
+        status = TryOpenExclusive(path, access, file);
     }
+    return status;
 }
 
 FileSystem::OpenStatus PosixFileSystem::TryOpenExclusive(const QString& path, Access access, LockedFile& file)
