@@ -2,6 +2,7 @@
 #include "app/listtext.h"
 #include "app/quillbrookdlg.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "store/desc.h"
 

@@ -1,7 +1,7 @@
 #include "app/quillbrookapp.h"
 
+#include "app/desktopports.h"
 #include "app/quillbrookdlg.h"
-#include "platform/desktopports.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -5,6 +5,7 @@
 #include "app/resource.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
 
@@ -23,8 +24,6 @@
 #include <QTreeWidget>
 
 #include <functional>
-
-QString g_strRootDir;
 
 namespace {
 

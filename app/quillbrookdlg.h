@@ -14,9 +14,6 @@ class QPushButton;
 class QTreeWidget;
 class QWidget;
 
-// The root: the program's own folder, without a trailing separator.
-extern QString g_strRootDir;
-
 inline const QString kMainCaption = QStringLiteral("Quillbrook2.0.5");
 
 class CQuillbrookDlg : public QDialog

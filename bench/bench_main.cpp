@@ -6,11 +6,12 @@
 #include "memory.h"
 
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "reminder/reminder.h"
 #include "search/search.h"
+#include "schedule/rowtexts.h"
 #include "store/scan.h"
 
 #include <QApplication>

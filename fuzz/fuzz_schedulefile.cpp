@@ -4,6 +4,7 @@
 #include "fuzzsupport.h"
 #include "platform/localtime.h"
 #include "platform/posixfilesystem.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/textfile.h"

@@ -1,12 +1,10 @@
 #include "reminder/reminder.h"
 
 #include "platform/fileattr.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
-
-int g_nLastMinute = -1;
-int g_nAlertTicks = 0;
 
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText)
 {

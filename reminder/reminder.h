@@ -2,9 +2,6 @@
 // Firing one folder's reminder, without a window.
 #include <QString>
 
-extern int g_nLastMinute; // local minute of the hour at the last pass; -1 before the first
-extern int g_nAlertTicks; // 0: no alert; otherwise ticks since the last firing, plus one
-
 inline const QString kAutoBatName = QStringLiteral("auto.bat");
 
 // When the folder's schedule is due, advances it, opens the folder and starts its auto.bat (if an

@@ -1,4 +1,5 @@
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/calendar.h"
 #include "schedule/scanformat.h"
 #include "schedule/schedule.h"

@@ -2,6 +2,7 @@
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "schedule/calendar.h"
 #include "schedule/scanformat.h"
 #include "schedule/schedule.h"

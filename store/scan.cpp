@@ -3,7 +3,6 @@
 #include "platform/fileattr.h"
 #include "platform/filesystem.h"
 #include "platform/messageport.h"
-#include "schedule/schedule.h"
 #include "store/desc.h"
 
 #include <QFile>
@@ -53,14 +52,6 @@ void ListSubDirs(QString folder, QStringList& names)
 void ListDirFiles(QString folder, QStringList& names)
 {
     ListEntries(folder, names, FILE_ATTRIBUTE_ARCHIVE);
-}
-
-bool ReadDirTexts(QString folder, QString& desc, QString& schedText, QString& nextText)
-{
-    desc = ReadDirDesc(folder);
-    schedText.clear();
-    nextText.clear();
-    return GetScheduleTexts(folder, schedText, nextText);
 }
 
 QStringList CollectRowPaths(const QString& root)

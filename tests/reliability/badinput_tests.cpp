@@ -1,5 +1,6 @@
 // Hand-edited schedule files: what each reader makes of them. tests/README.md lists the cases.
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"

@@ -1,5 +1,6 @@
 // A writer killed at random moments leaves every file whole: the old version or the new one.
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"

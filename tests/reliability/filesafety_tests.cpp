@@ -3,6 +3,7 @@
 #include "faultfilesystem.h"
 #include "platform/exclusivefile.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"

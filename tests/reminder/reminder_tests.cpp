@@ -1,6 +1,6 @@
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"

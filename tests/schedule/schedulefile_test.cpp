@@ -1,6 +1,7 @@
 #include "schedtest.h"
+#include "platform/programstate.h"
+#include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
-#include "store/scan.h"
 #include "testsupport.h"
 
 #include <QDir>

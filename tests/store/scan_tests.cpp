@@ -1,6 +1,7 @@
 #include "app/quillbrookdlg.h"
 #include "faultfilesystem.h"
 #include "platform/fileattr.h"
+#include "platform/programstate.h"
 #include "store/desc.h"
 #include "store/scan.h"
 #include "testsupport.h"

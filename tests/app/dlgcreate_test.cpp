@@ -1,5 +1,5 @@
 #include "app/dlgunits.h"
-#include "edit/dlgcreate.h"
+#include "app/dlgcreate.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The one-second tick that fires due reminders, and the alert it raises.
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "reminder/reminder.h"
 
 #include <QApplication>

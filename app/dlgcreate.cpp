@@ -1,4 +1,4 @@
-#include "edit/dlgcreate.h"
+#include "app/dlgcreate.h"
 
 #include "app/dlgunits.h"
 #include "edit/settingscheck.h"

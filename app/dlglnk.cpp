@@ -1,9 +1,10 @@
-#include "dirops/dlglnk.h"
+#include "app/dlglnk.h"
 
 #include "app/dlgunits.h"
 #include "app/quillbrookdlg.h"
 #include "dirops/dirlink.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 
 #include "ui_dlglnk.h"

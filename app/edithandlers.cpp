@@ -1,14 +1,12 @@
 // The editing commands: set description and schedule, remove management information.
+#include "app/dlgcreate.h"
 #include "app/quillbrookdlg.h"
-#include "edit/dlgcreate.h"
-#include "edit/editing.h"
 #include "platform/fileattr.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
+#include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
-#include "store/scan.h"
-
-QString g_strEditingDir;
 
 namespace {
 

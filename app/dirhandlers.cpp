@@ -1,8 +1,9 @@
 // The directory commands: archive to the previous year, link an outside folder.
+#include "app/dlglnk.h"
 #include "app/quillbrookdlg.h"
 #include "dirops/archive.h"
-#include "dirops/dlglnk.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 
 void CQuillbrookDlg::OnArchivePrevYear()
 {

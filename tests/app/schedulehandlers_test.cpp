@@ -1,4 +1,5 @@
 #include "app/quillbrookdlg.h"
+#include "platform/programstate.h"
 #include "schedtest.h"
 #include "schedule/schedule.h"
 #include "testsupport.h"

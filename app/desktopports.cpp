@@ -1,4 +1,4 @@
-#include "platform/desktopports.h"
+#include "app/desktopports.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,7 @@
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
