@@ -2,9 +2,6 @@
 
 #include <QStringList>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <iconv.h>
 
 namespace {
@@ -172,12 +169,3 @@ QString ReadableName(const QString& text)
     return parts.join(u'/');
 }
 
-QString RealPath(const QString& path)
-{
-    if (path.isEmpty())
-        return QString();
-    char real[PATH_MAX];
-    if (!::realpath(EncodeFileName(path).constData(), real))
-        return QString();
-    return DecodeFileName(QByteArrayView(real));
-}

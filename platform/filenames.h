@@ -20,6 +20,3 @@ bool HasRawBytes(QStringView text);
 // byte shows as U+FFFD. Text without raw bytes comes back unchanged.
 QString ReadableName(const QString& text);
 
-// The path with every link followed and every "." and ".." resolved, or empty when it does not
-// lead anywhere.
-QString RealPath(const QString& path);
