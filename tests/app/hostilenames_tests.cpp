@@ -4,7 +4,6 @@
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
 #include "platform/filenames.h"
-#include "store/desc.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -16,12 +15,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
-#include <set>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <map>
 
 namespace {
 
@@ -103,93 +100,38 @@ TEST(HostileNames, MarkupInANameShowsLiterallyInMessageBoxesAndLabels)
 
 namespace {
 
-// The file system by bytes, where QDir and QFile would lose a name that is not UTF-8.
-void MakeRawDir(const QByteArray& path)
+// The file system by bytes (std::filesystem keeps them), where QDir and QFile would lose a name
+// that is not UTF-8.
+namespace fs = std::filesystem;
+fs::path Raw(const QByteArray& bytes)
 {
-    ASSERT_EQ(::mkdir(path.constData(), 0777), 0) << path.toStdString();
+    return fs::path(bytes.toStdString());
 }
 
 void WriteRaw(const QByteArray& path, const QByteArray& content)
 {
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    ASSERT_GE(fd, 0) << path.toStdString();
-    ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
-    ::close(fd);
+    std::ofstream(Raw(path), std::ios::binary) << content.toStdString();
 }
 
 QByteArray ReadRaw(const QByteArray& path)
 {
-    QByteArray content;
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return content;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-        content.append(buffer, n);
-    ::close(fd);
-    return content;
+    std::ifstream in(Raw(path), std::ios::binary);
+    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
-bool RawExists(const QByteArray& path)
+// The files below dir and their contents, by relative byte path, leaving out the management
+// files and the year folders.
+std::map<std::string, QByteArray> CopiedFiles(const QByteArray& dir)
 {
-    struct stat st;
-    return ::lstat(path.constData(), &st) == 0;
-}
-
-// The files below dir with their contents, by relative byte path; folders whose name passes skip
-// are not entered.
-void RawTree(const QByteArray& dir, const QByteArray& prefix, const std::function<bool(const QByteArray&)>& skip,
-             std::set<std::pair<QByteArray, QByteArray>>& files)
-{
-    DIR* d = ::opendir(dir.constData());
-    ASSERT_NE(d, nullptr) << dir.toStdString();
-    while (const dirent* e = ::readdir(d)) {
-        const QByteArray name(e->d_name);
-        if (name == "." || name == ".." || skip(name))
-            continue;
-        const QByteArray path = dir + '/' + name;
-        if (e->d_type == DT_DIR)
-            RawTree(path, prefix + name + '/', skip, files);
-        else
-            files.insert({ prefix + name, ReadRaw(path) });
+    std::map<std::string, QByteArray> files;
+    for (auto it = fs::recursive_directory_iterator(Raw(dir)); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = it->path().filename().string();
+        if (it->is_directory() && name.size() == 4 && name.starts_with("20"))
+            it.disable_recursion_pending();
+        else if (it->is_regular_file() && !name.starts_with("Quillbrook."))
+            files[fs::relative(it->path(), Raw(dir)).string()] = ReadRaw(QByteArray::fromStdString(it->path()));
     }
-    ::closedir(d);
-}
-
-// Removes what QTemporaryDir cannot: it reads names as UTF-8 and would miss these.
-void RemoveRawTree(const QByteArray& dir)
-{
-    if (DIR* d = ::opendir(dir.constData())) {
-        while (const dirent* e = ::readdir(d)) {
-            const QByteArray name(e->d_name);
-            if (name == "." || name == "..")
-                continue;
-            const QByteArray path = dir + '/' + name;
-            if (e->d_type == DT_DIR)
-                RemoveRawTree(path);
-            else
-                ::unlink(path.constData());
-        }
-        ::closedir(d);
-    }
-    ::rmdir(dir.constData());
-}
-
-struct RawTreeRemover
-{
-    QByteArray dir;
-    ~RawTreeRemover() { RemoveRawTree(dir); }
-};
-
-bool HasLoneSurrogate(const QString& text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
-        else if (text[i].isSurrogate())
-            return true;
-    }
-    return false;
+    return files;
 }
 
 } // namespace
@@ -202,11 +144,9 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     TempTree tree;
     const QByteArray category = EncodeFileName(tree.Path(QStringLiteral("类")));
     const QByteArray gbkDir = category + '/' + gbk;
-    const RawTreeRemover remover { category };
-    MakeRawDir(category);
     for (const QByteArray& dir : { gbkDir, category + '/' + ff, category + '/' + fffd }) {
-        MakeRawDir(dir);
-        WriteRaw(dir + '/' + EncodeFileName(kDescFileName), Utf16File(QStringLiteral("说明")));
+        fs::create_directories(Raw(dir));
+        WriteRaw(dir + "/Quillbrook.desc", Utf16File(QStringLiteral("说明")));
         WriteRaw(dir + "/Quillbrook.Timer", Utf16File(QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0")));
     }
     const QByteArray dueTimer = Utf16File(QStringLiteral("1;10;0;8\r\n2020-1-8,10,0\r\n-1\r\n0"));
@@ -214,7 +154,7 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     WriteRaw(gbkDir + "/auto.bat", "true\n");
     WriteRaw(gbkDir + '/' + gbk + ".txt", "GBK");
     WriteRaw(gbkDir + '/' + ff + ".txt", "FF");
-    MakeRawDir(gbkDir + '/' + gbk);
+    fs::create_directory(Raw(gbkDir + '/' + gbk));
     WriteRaw(gbkDir + '/' + gbk + '/' + ff, "inner");
 
     RecordingMessagePort messages;
@@ -244,7 +184,7 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     const QString clip = QGuiApplication::clipboard()->text();
     EXPECT_TRUE(clip.contains(QStringLiteral("/类/中文>说明>每月8日10点0分触发")));
     EXPECT_EQ(clip.count(QStringLiteral("/类/\uFFFD>说明")), 2);
-    EXPECT_FALSE(HasLoneSurrogate(clip));
+    EXPECT_TRUE(clip.isValidUtf16());
 
     // Its reminder fires: the folder opened and its auto.bat started by their bytes, the file advanced.
     dlg.OnTimer();
@@ -264,23 +204,19 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     dlg.OnCommand(ID_ARCHIVE_PREV_YEAR);
     ASSERT_EQ(messages.messages.size(), 2);
     EXPECT_EQ(messages.messages[1], tree.Path(QStringLiteral("类/中文成功归档到年份目录！")));
-    std::set<std::pair<QByteArray, QByteArray>> source, copy;
-    const auto managementOrYear = [](const QByteArray& name) {
-        return name.startsWith("Quillbrook.") || (name.size() == 4 && name.startsWith("20"));
-    };
-    RawTree(gbkDir, {}, managementOrYear, source);
-    RawTree(gbkDir + '/' + QByteArray::number(QDate::currentDate().year() - 1), {}, managementOrYear, copy);
+    const auto source = CopiedFiles(gbkDir);
     EXPECT_EQ(source.size(), 4u);
-    EXPECT_EQ(copy, source);
+    EXPECT_EQ(CopiedFiles(gbkDir + '/' + QByteArray::number(QDate::currentDate().year() - 1)), source);
 
     // "清除描述及定时" on the \xff row touches that folder alone.
     dlg.SelectRow(rowOf(category + '/' + ff));
     messages.answers.push_back(true);
     dlg.OnCommand(ID_CLEAR_MANAGE_INFO);
     EXPECT_EQ(messages.questions.value(0), tree.Path(QStringLiteral("类/\uFFFD管理信息将被清除！是否继续？")));
-    EXPECT_FALSE(RawExists(category + '/' + ff + '/' + EncodeFileName(kDescFileName)));
-    EXPECT_FALSE(RawExists(category + '/' + ff + "/Quillbrook.Timer"));
-    EXPECT_TRUE(RawExists(category + '/' + fffd + '/' + EncodeFileName(kDescFileName)));
-    EXPECT_TRUE(RawExists(category + '/' + fffd + "/Quillbrook.Timer"));
-    EXPECT_TRUE(HasLoneSurrogate(dlg.GetItemText(rowOf(category + '/' + ff), 0))); // still its own row
+    EXPECT_FALSE(fs::exists(Raw(category + '/' + ff + "/Quillbrook.desc")));
+    EXPECT_FALSE(fs::exists(Raw(category + '/' + ff + "/Quillbrook.Timer")));
+    EXPECT_TRUE(fs::exists(Raw(category + '/' + fffd + "/Quillbrook.desc")));
+    EXPECT_TRUE(fs::exists(Raw(category + '/' + fffd + "/Quillbrook.Timer")));
+    EXPECT_NE(rowOf(category + '/' + ff), -1); // still its own row after the reload
+    fs::remove_all(Raw(category)); // QTemporaryDir reads names as UTF-8 and would leave these
 }
