@@ -113,6 +113,13 @@ void WriteRaw(const QByteArray& path, const QByteArray& content)
     std::ofstream(Raw(path), std::ios::binary) << content.toStdString();
 }
 
+// QTemporaryDir reads names as UTF-8 and would leave these behind.
+struct RemovedAtEnd
+{
+    fs::path dir;
+    ~RemovedAtEnd() { fs::remove_all(dir); }
+};
+
 QByteArray ReadRaw(const QByteArray& path)
 {
     std::ifstream in(Raw(path), std::ios::binary);
@@ -144,6 +151,7 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     TempTree tree;
     const QByteArray category = EncodeFileName(tree.Path(QStringLiteral("类")));
     const QByteArray gbkDir = category + '/' + gbk;
+    const RemovedAtEnd removed { Raw(category) };
     for (const QByteArray& dir : { gbkDir, category + '/' + ff, category + '/' + fffd }) {
         fs::create_directories(Raw(dir));
         WriteRaw(dir + "/Quillbrook.desc", Utf16File(QStringLiteral("说明")));
@@ -218,5 +226,4 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     EXPECT_TRUE(fs::exists(Raw(category + '/' + fffd + "/Quillbrook.desc")));
     EXPECT_TRUE(fs::exists(Raw(category + '/' + fffd + "/Quillbrook.Timer")));
     EXPECT_NE(rowOf(category + '/' + ff), -1); // still its own row after the reload
-    fs::remove_all(Raw(category)); // QTemporaryDir reads names as UTF-8 and would leave these
 }
