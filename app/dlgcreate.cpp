@@ -2,6 +2,7 @@
 
 #include "app/dlgunits.h"
 #include "edit/settingscheck.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/shellport.h"
 #include "ui_dlgcreate.h"
@@ -153,11 +154,13 @@ bool DlgCreate::DoDataExchange(bool save)
     };
 
     if (save) {
-        m_strPath = m_ui->pathEdit->text();
+        // The path is shown readable; left as shown, it still names the folder's exact bytes.
+        if (m_ui->pathEdit->text() != ReadableName(m_strPath))
+            m_strPath = m_ui->pathEdit->text();
         m_strDesc = DescFromControl(m_ui->descEdit->toPlainText());
         m_strSpec = m_ui->specEdit->text();
     } else {
-        m_ui->pathEdit->setText(m_strPath);
+        m_ui->pathEdit->setText(ReadableName(m_strPath));
         m_ui->descEdit->setPlainText(DescToControl(m_strDesc));
         m_ui->specEdit->setText(m_strSpec);
     }

@@ -4,10 +4,12 @@
 #include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/resource.h"
+#include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/notificationport.h"
+#include "reminder/reminderpass.h"
 #include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
@@ -33,7 +35,8 @@
 
 namespace {
 
-// A row shows its description on one line; the text itself keeps its line breaks.
+// A row shows its description on one line; the text itself keeps its line breaks. Column 0 keeps
+// the folder's exact name, which the commands turn back into its path; it is shown readable.
 class OneLineDelegate final : public QStyledItemDelegate
 {
 public:
@@ -44,6 +47,14 @@ public:
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         text.replace(QChar::LineSeparator, u' ');
         return text;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == 0)
+            option->text = ReadableName(option->text);
     }
 };
 
@@ -291,6 +302,7 @@ void CQuillbrookDlg::LoadDirList()
     m_list->clearSelection();
     m_selectionMark = -1;
     ClearSearchResults();
+    PassMessages().Reset(); // a reload shows every standing condition once more
 }
 
 void CQuillbrookDlg::UpdateData(bool save)

@@ -4,6 +4,7 @@
 #include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
+#include "reminder/reminderpass.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -19,21 +20,26 @@ void CQuillbrookDlg::OnTimer()
 
     // No tick may enter the pass again while a message box of it runs its own loop.
     m_timer.stop();
+    ReminderPass pass;
     for (int row = 0; row < GetItemCount(); ++row) {
         const QString relative = GetItemText(row, 0);
         if (relative == g_strEditingDir)
             continue;
         QString schedText, nextText, dueText;
-        if (!FireDueReminder(g_strRootDir + relative, schedText, nextText, &dueText))
+        const RowFired fired = pass.FireRow(g_strRootDir + relative, schedText, nextText, &dueText);
+        if (fired == RowFired::NotDue)
             continue;
         SetItemText(row, 2, schedText);
         SetItemText(row, 3, nextText);
         SelectRow(row);
         g_nAlertTicks = 1;
         m_btnClearAlert->show();
-        // Seen even when the window is minimised or on another workspace.
-        Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
+        // Seen even when the window is minimised or on another workspace; the folders not opened are
+        // named together after the pass.
+        if (fired == RowFired::Opened)
+            Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
     }
+    pass.Finish();
     m_timer.start(1000);
 
     if (g_nAlertTicks > 0) {

@@ -1,12 +1,11 @@
 #include "platform/fileattr.h"
 
+#include "platform/filenames.h"
 #include "platform/filesystem.h"
-
-#include <QFile>
 
 QByteArray NativePath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return EncodeFileName(path);
 }
 
 std::uint32_t GetFileAttributesW(const QString& path)

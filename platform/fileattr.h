@@ -20,7 +20,7 @@ bool PathExists(const QString& path);
 // True when path is base or lies below it (both real paths, "/" separated).
 bool IsSameOrBelow(const QString& path, const QString& base);
 
-// The file-system form of a path (UTF-8 bytes).
+// The file-system form of a path: its exact bytes (see filenames.h).
 QByteArray NativePath(const QString& path);
 
 // Removes a file; false when it could not be removed. Never removes a folder.

@@ -22,5 +22,6 @@ MessagePort& CurrentMessagePort();
 void ShowMessage(const QString& text);
 bool AskYesNo(const QString& text);
 
-// Fills the "%s" places of a message text in order with the given values.
+// Fills the "%s" places of a message text in order with the given values, each in its readable
+// form (filenames.h).
 QString FormatMessage(const QString& format, std::initializer_list<QString> values);

@@ -1,8 +1,8 @@
 #include "platform/posixfilesystem.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -239,7 +239,7 @@ QString PosixFileSystem::CanonicalPath(const QString& path)
     char real[PATH_MAX];
     if (path.isEmpty() || !::realpath(NativePath(path).constData(), real))
         return {};
-    return QFile::decodeName(real);
+    return DecodeFileName(QByteArrayView(real));
 }
 
 FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)

@@ -1,11 +1,10 @@
 #include "store/scan.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "platform/messageport.h"
 #include "store/desc.h"
-
-#include <QFile>
 
 namespace {
 
@@ -22,11 +21,11 @@ public:
     {
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             ShowMessage(FormatMessage(QStringLiteral("%s获取属性异常！"),
-                                      { JoinPath(m_folder, QFile::decodeName(name)) }));
+                                      { JoinPath(m_folder, DecodeFileName(name)) }));
             return false;
         }
         if (attributes & m_wanted)
-            m_names.append(QFile::decodeName(name));
+            m_names.append(DecodeFileName(name));
         return true;
     }
 
