@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <iconv.h>
 
 namespace {
@@ -168,4 +171,3 @@ QString ReadableName(const QString& text)
         part = ReadablePart(part);
     return parts.join(u'/');
 }
-

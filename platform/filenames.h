@@ -19,4 +19,3 @@ bool HasRawBytes(QStringView text);
 // archives made on Chinese Windows) when all its bytes decode cleanly as that, otherwise each raw
 // byte shows as U+FFFD. Text without raw bytes comes back unchanged.
 QString ReadableName(const QString& text);
-

@@ -239,7 +239,7 @@ QString PosixFileSystem::CanonicalPath(const QString& path)
     char real[PATH_MAX];
     if (path.isEmpty() || !::realpath(NativePath(path).constData(), real))
         return {};
-    return DecodeFileName(real);
+    return DecodeFileName(QByteArrayView(real));
 }
 
 FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)

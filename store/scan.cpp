@@ -6,7 +6,6 @@
 #include "platform/messageport.h"
 #include "store/desc.h"
 
-
 namespace {
 
 // Takes the entries that carry the wanted attribute; the first entry whose attributes cannot be
