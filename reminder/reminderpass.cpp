@@ -50,6 +50,11 @@ private:
 
 bool PassMessageLimit::Allow(const QString& folder, const QString& message, qint64 now)
 {
+    // A file removed as damaged is said every time: it happens once, and a deletion is never silent.
+    if (message.contains(QStringLiteral("已自动清理！"))) {
+        m_shown.insert(folder, Shown { message, now });
+        return true;
+    }
     const auto last = m_shown.constFind(folder);
     if (last != m_shown.cend()) {
         if (last->message == message)
