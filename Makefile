@@ -19,7 +19,8 @@ test: build
 test-sanitize: deps
 	@cmake --workflow --preset sanitize
 
-bench: deps
+bench:
+	@./scripts/install-deps.sh bench
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench
 	@./scripts/run-bench.sh build/bench
