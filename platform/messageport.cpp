@@ -20,6 +20,12 @@ public:
 
 StderrMessagePort g_stderrPort;
 MessagePort* g_port = &g_stderrPort;
+thread_local MessagePort* t_port = nullptr; // this thread's own port, in front of g_port
+
+MessagePort& Port()
+{
+    return t_port ? *t_port : *g_port;
+}
 
 } // namespace
 
@@ -35,12 +41,23 @@ MessagePort& CurrentMessagePort()
 
 void ShowMessage(const QString& text)
 {
-    g_port->ShowMessage(text);
+    Port().ShowMessage(text);
 }
 
 bool AskYesNo(const QString& text)
 {
-    return g_port->AskYesNo(text);
+    return Port().AskYesNo(text);
+}
+
+ThreadMessagePort::ThreadMessagePort(MessagePort& port)
+    : m_previous(t_port)
+{
+    t_port = &port;
+}
+
+ThreadMessagePort::~ThreadMessagePort()
+{
+    t_port = m_previous;
 }
 
 QString FormatMessage(const QString& format, std::initializer_list<QString> values)

@@ -1,0 +1,26 @@
+#pragma once
+// The pass's file work off the window's thread: worker threads read the rows' schedule files and
+// tell which rows the pass must visit. The window's thread then runs the firing procedure for
+// those rows alone, in list order; for every other row that procedure would have returned at
+// once, without a message and without writing.
+#include "platform/parallel.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+enum class DueState : unsigned char {
+    NotDue,     // no schedule file, no schedule, stopped, or the stored trigger is later than now
+    Due,        // the stored trigger is not later than now (or cannot form a time)
+    Unreadable, // the file is there but cannot be opened (another opener holds it) or is damaged
+};
+
+// Reads the folder's schedule file as the firing procedure does, and tells what that procedure
+// would find at now, without writing, removing or showing anything.
+DueState CheckDue(const QString& folder, qint64 now);
+
+// CheckDue for every folder on worker threads; the states in list order. Cancelled, the folders
+// not yet read count as Unreadable (their procedure then reads them itself).
+std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, int threads = kFileWorkers,
+                                       const std::atomic<bool>* cancel = nullptr);
