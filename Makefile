@@ -1,5 +1,5 @@
 # The two commands a user needs: `make run` and `make test`.
-.PHONY: all deps build run test test-sanitize bench fuzz clean
+.PHONY: all deps build run test test-sanitize test-tsan bench fuzz clean
 
 all: build
 
@@ -18,6 +18,9 @@ test: build
 
 test-sanitize: deps
 	@cmake --workflow --preset sanitize
+
+test-tsan: deps
+	@cmake --workflow --preset tsan
 
 bench:
 	@./scripts/install-deps.sh bench
