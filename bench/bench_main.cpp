@@ -11,9 +11,12 @@
 
 #include "app/quillbrookdlg.h"
 #include "edit/editing.h"
+#include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/shellport.h"
+#include "reminder/duecheck.h"
 #include "reminder/reminder.h"
+#include "schedule/listload.h"
 #include "search/search.h"
 #include "store/scan.h"
 
@@ -296,6 +299,20 @@ void RegisterWindowFigures(bool share, int rows, int repetitions)
         const Fixture& f = Prepare(key);
         for (auto _ : state)
             benchmark::DoNotOptimize(ParallelReadFloor(f.timerFiles, kReaders));
+    }, false);
+    // The file work alone, on worker threads: the load's scan and row texts, the pass's check.
+    add(place + "workers.load" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ReadRowsParallel(ScanRowsParallel(f.tree.root).folders).size());
+    }, false);
+    add(place + "workers.check" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        QStringList folders;
+        for (const std::string& folder : f.folders)
+            folders.append(QFile::decodeName(QByteArray::fromStdString(folder)));
+        for (auto _ : state)
+            benchmark::DoNotOptimize(CheckDueParallel(folders, g_tNow).size());
     }, false);
     const std::string startup = place + "startup" + n;
     add(startup, [key, startup, rows](benchmark::State& state) {
