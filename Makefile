@@ -1,5 +1,5 @@
 # The two commands a user needs: `make run` and `make test`.
-.PHONY: all deps build run test test-sanitize test-tsan bench fuzz clean
+.PHONY: all deps build run test package test-sanitize test-tsan bench fuzz clean
 
 all: build
 
@@ -15,6 +15,11 @@ run: build
 
 test: build
 	@ctest --preset default
+
+# The Debian package, built from the default build; prints its path.
+package: build
+	@cmake --build --preset default --target package >/dev/null
+	@ls "$$PWD"/build/default/quillbrook_*.deb
 
 test-sanitize: deps
 	@cmake --workflow --preset sanitize

@@ -1,11 +1,13 @@
 // The commands that work on the list as a whole or hand a folder to the desktop.
 #include "app/listtext.h"
 #include "app/quillbrookdlg.h"
+#include "app/rootchoice.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
-#include "store/desc.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 
 #include <new>
@@ -47,5 +49,5 @@ void CQuillbrookDlg::OnReload()
 void CQuillbrookDlg::OnHelpPdf()
 {
     // Whether the document is there is the desktop's business: nothing is shown when it is not.
-    Shell().OpenPath(JoinPath(g_strRootDir, QStringLiteral("说明.pdf")));
+    Shell().OpenPath(HelpDocumentPath(g_strRootDir, QCoreApplication::applicationDirPath(), m_strInstalledDocDir));
 }

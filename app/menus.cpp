@@ -39,6 +39,7 @@ QString CommandPrompt(int id)
     case ID_RELOAD: return QStringLiteral("重新加载，刷新列表");
     case ID_LINK_EXTERNAL: return QStringLiteral("用软链接方式将不是根目录下的外部目录纳入管理");
     case ID_CLEAR_MANAGE_INFO: return QStringLiteral("删除描述及定时设置");
+    case ID_AUTOSTART: return QStringLiteral("登录桌面时自动启动本程序，打开当前根目录");
     default: return {};
     }
 }
@@ -59,6 +60,15 @@ void BuildMainMenu(QMenuBar* menuBar)
                { ID_ARCHIVE_PREV_YEAR, u"归档到上年度" }, { 0, nullptr },
                { ID_CLEAR_MANAGE_INFO, u"清除描述及定时" } });
     AddItems(menuBar->addMenu(QStringLiteral("帮助")), { { ID_HELP, u"说明" } });
+}
+
+QAction* AddAutostartItem(QMenuBar* menuBar)
+{
+    QMenu* view = menuBar->actions().constFirst()->menu();
+    AddItems(view, { { 0, nullptr }, { ID_AUTOSTART, u"登录时自动启动" } });
+    QAction* item = view->actions().constLast();
+    item->setCheckable(true);
+    return item;
 }
 
 void BuildContextMenu(QMenu* menu)

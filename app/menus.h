@@ -12,6 +12,8 @@ QString CommandPrompt(int id);
 
 // Builds the menu bar's three popups into menuBar.
 void BuildMainMenu(QMenuBar* menuBar);
+// Appends a separator and the checkable item "登录时自动启动" to the "视图" popup; returns the item.
+class QAction* AddAutostartItem(QMenuBar* menuBar);
 // Builds the context menu's items into menu.
 void BuildContextMenu(QMenu* menu);
 // The command number an action carries, 0 for separators.

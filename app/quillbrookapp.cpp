@@ -1,10 +1,19 @@
 #include "app/quillbrookapp.h"
 
+#include "app/commandline.h"
+#include "app/desktopports.h"
+#include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
-#include "platform/desktopports.h"
+#include "app/rootchoice.h"
+#include "platform/notificationport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QSettings>
+
+#include <cstdio>
 
 namespace {
 
@@ -24,20 +33,92 @@ void ChooseInterfaceFont()
     QApplication::setFont(font);
 }
 
+// The installed program's stored setting (~/.config/Quillbrook/quillbrook.conf). No QApplication
+// exists yet when it is first read, so the names are given here.
+QSettings& Settings()
+{
+    static QSettings settings(QStringLiteral("Quillbrook"), QStringLiteral("quillbrook"));
+    return settings;
+}
+
+// The running program's folder, known before the QApplication exists.
+QString ProgramDir(const char* argv0)
+{
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    const QString program = self.exists() ? self.canonicalFilePath() : QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath();
+    return QFileInfo(program).absolutePath();
+}
+
+void Print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
 } // namespace
+
+CQuillbrookApp::CQuillbrookApp(const QString& installedBinDir, const QString& docDirFromBinDir)
+    : m_installedBinDir(installedBinDir)
+    , m_docDirFromBinDir(docDirFromBinDir)
+{
+}
+
+int CQuillbrookApp::ParseCommandLine(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    m_programDir = ProgramDir(argv[0]);
+    m_installed = IsInstalledProgram(m_programDir, m_installedBinDir);
+    const QString stored = m_installed ? StoredRoot(Settings()) : QString();
+
+    const CommandLine line = ::ParseCommandLine(arguments);
+    switch (line.action) {
+    case CommandLine::Help: Print(stdout, HelpText(RootAccount(m_programDir, m_installedBinDir, stored))); return 0;
+    case CommandLine::Version: Print(stdout, VersionText()); return 0;
+    case CommandLine::Error:
+        Print(stderr, line.error + QStringLiteral("\n用 quillbrook --help 查看用法。\n"));
+        return kUsageExitCode;
+    case CommandLine::Run: break;
+    }
+
+    const RootChoice choice = ChooseRoot(m_programDir, m_installedBinDir, line.folder, stored);
+    switch (choice.kind) {
+    case RootChoice::BadArgument: Print(stderr, NotAFolderMessage(choice.badFolder) + u'\n'); return kUsageExitCode;
+    case RootChoice::Ask: m_goneRoot = choice.root; break;
+    case RootChoice::Use: m_root = choice.root; break;
+    }
+    return -1;
+}
 
 int CQuillbrookApp::InitInstance()
 {
     ChooseInterfaceFont();
+    LoadQtChineseTranslations();
     QtMessagePort messages;
     DesktopShellPort shell;
+    const std::unique_ptr<NotificationPort> notifications = CreateDesktopNotifications();
     SetMessagePort(&messages);
     SetShellPort(&shell);
+    SetNotificationPort(notifications.get());
 
-    CQuillbrookDlg dlg;
-    dlg.OnInitDialog();
-    dlg.exec();
+    if (m_root.isEmpty())
+        m_root = AskForRoot(m_goneRoot);
+    if (!m_root.isEmpty()) {
+        // The installed program goes on with the folder it was last given.
+        if (m_installed && StoredRoot(Settings()) != m_root)
+            StoreRoot(Settings(), m_root);
+        CQuillbrookDlg dlg;
+        // Found the same way in a staged install tree as in the installed one.
+        dlg.SetInstalledDocDir(QDir::cleanPath(m_programDir + u'/' + m_docDirFromBinDir));
+        dlg.OnInitDialog(m_root);
+        dlg.ShowRootInCaption(true);
+        if (m_installed)
+            dlg.ShowAutostartItem(QCoreApplication::applicationFilePath());
+        dlg.exec();
+    }
 
+    SetNotificationPort(nullptr);
     SetShellPort(nullptr);
     SetMessagePort(nullptr);
     return 0;

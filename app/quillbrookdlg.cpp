@@ -1,10 +1,14 @@
 #include "app/quillbrookdlg.h"
 
+#include "app/desktopservices.h"
 #include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/resource.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
+#include "platform/notificationport.h"
+#include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
 
@@ -17,14 +21,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <functional>
-
-QString g_strRootDir;
 
 namespace {
 
@@ -77,9 +82,10 @@ private:
 
 CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
     : QDialog(parent)
-    , m_hIcon(QStringLiteral(":/res/quillbrook.png"))
 {
-    setWindowTitle(kMainCaption);
+    InitProgramResources();
+    m_hIcon = QIcon(QStringLiteral(":/res/quillbrook.png"));
+    SetCaption(kMainCaption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
@@ -106,11 +112,13 @@ void CQuillbrookDlg::CreateControls()
 
     m_client = new QWidget(this);
     auto* label = new QLabel(QStringLiteral("文档列表："), m_client);
+    label->setObjectName(QStringLiteral("listLabel"));
     label->setGeometry(du.Rect(18, 11, 39, 8).adjusted(0, -2, 0, 2));
 
     m_editSearch = new QLineEdit(m_client);
     m_editSearch->setObjectName(QStringLiteral("searchEdit"));
     m_editSearch->setGeometry(du.Rect(113, 7, 271, 16));
+    m_editSearch->installEventFilter(this);
 
     auto* search = new QPushButton(QStringLiteral("搜索"), m_client);
     search->setObjectName(QStringLiteral("searchButton"));
@@ -132,9 +140,11 @@ void CQuillbrookDlg::CreateControls()
     m_btnClearAlert->hide();
     connect(m_btnClearAlert, &QPushButton::clicked, this, &CQuillbrookDlg::OnClearAlert);
 
-    // No button is the default: Enter closes the window.
+    // No button is the default: Enter closes the window (except in the search box).
     for (QPushButton* button : { search, next, m_btnClearAlert })
         button->setAutoDefault(false);
+    for (QWidget* control : std::initializer_list<QWidget*> { label, m_editSearch, search, next, hint, m_btnClearAlert })
+        m_topRow.push_back({ control, control->geometry() });
 
     m_list = new QTreeWidget(m_client);
     m_list->setObjectName(QStringLiteral("dirList"));
@@ -157,10 +167,57 @@ void CQuillbrookDlg::CreateControls()
             m_selectionMark = m_list->indexOfTopLevelItem(selected.first());
     });
 
-    const QSize client(du.X(902), du.Y(343));
-    resize(client.width(), client.height() + m_menu->sizeHint().height());
-    setMinimumSize(1024, 768);
-    move(0, 0); // the window opens at the screen's top left, not centred
+    m_templateClient = QSize(du.X(902), du.Y(343));
+    m_templateSize = QSize(m_templateClient.width(), m_templateClient.height() + m_menu->sizeHint().height());
+    FitToScreen();
+}
+
+void CQuillbrookDlg::FitToScreen()
+{
+    // The window opens at the top left of the screen's available area, not centred, and never
+    // larger than that area with the window manager's frame around it.
+    const QRect area = screen()->availableGeometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    setMinimumSize(QSize(1024, 768).boundedTo(room));
+    resize(m_templateSize.boundedTo(room));
+    move(area.topLeft());
+}
+
+void CQuillbrookDlg::FitOnceFrameIsKnown()
+{
+    // A window manager tells the frame only after the window is mapped; fit again if it sticks out.
+    const QWindow* window = windowHandle();
+    if (!m_fitPending || !window || window->frameMargins().isNull())
+        return;
+    m_fitPending = false;
+    if (!screen()->availableGeometry().contains(frameGeometry()))
+        FitToScreen();
+}
+
+void CQuillbrookDlg::LayoutTopRow()
+{
+    std::vector<QRect> rects;
+    for (const RowControl& control : m_topRow)
+        rects.push_back(control.rect);
+    const int width = m_client->width();
+    if (width < m_templateClient.width()) {
+        // Narrower than the template: the alert button comes left as far as the hint, then the search
+        // box gives up width, so every control stays inside and in order.
+        const DialogUnits du(font());
+        const int margin = 14; // the list's margin
+        QRect& edit = rects[1];
+        const QRect& hint = rects[4];
+        QRect& alert = rects[5];
+        alert.moveLeft(qMax(hint.right() + 1 + du.X(10), width - margin - alert.width()));
+        const int overflow = alert.right() + 1 + margin - width;
+        const int give = qBound(0, overflow, edit.width() - du.X(60));
+        edit.setWidth(edit.width() - give);
+        for (std::size_t i = 2; i < rects.size(); ++i)
+            rects[i].translate(-give, 0);
+    }
+    for (std::size_t i = 0; i < rects.size(); ++i)
+        m_topRow[i].widget->setGeometry(rects[i]);
 }
 
 void CQuillbrookDlg::SetupColumns()
@@ -187,6 +244,12 @@ bool CQuillbrookDlg::OnInitDialog(const QString& rootDir)
         g_strRootDir.clear(); // the root of the file system: paths then begin with the separator
     m_btnClearAlert->hide();
     SetupColumns();
+    FitToScreen();
+    m_fitPending = true;
+    SetNotificationActivation([window = QPointer<CQuillbrookDlg>(this)] {
+        if (window)
+            window->BringToFront();
+    });
     g_tNow = CurrentTime();
     LoadDirList();
     m_timer.start();
@@ -291,6 +354,7 @@ void CQuillbrookDlg::OnCommand(int id)
     case ID_LINK_EXTERNAL: OnLinkExternalDir(); break;
     case ID_CLEAR_MANAGE_INFO: OnClearManageInfo(); break;
     case ID_HELP: OnHelpPdf(); break;
+    case ID_AUTOSTART: OnAutostart(); break;
     default: break;
     }
 }
@@ -345,7 +409,8 @@ void CQuillbrookDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            // With no default button Enter acts as OK, which closes the window.
+            // With no default button Enter acts as OK, which closes the window (in the search box
+            // it searches instead: see eventFilter).
             accept();
             return;
         }
@@ -355,6 +420,16 @@ void CQuillbrookDlg::keyPressEvent(QKeyEvent* event)
 
 bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_editSearch && event->type() == QEvent::KeyPress) {
+        // Enter in the search box searches, as "搜索" does, instead of closing the window and with
+        // it every reminder.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier)) {
+            OnSearch();
+            return true;
+        }
+    }
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (!m_list->itemAt(mouse->position().toPoint())) {
@@ -374,13 +449,32 @@ void CQuillbrookDlg::resizeEvent(QResizeEvent* event)
     const int menuHeight = m_menu->sizeHint().height();
     m_menu->setGeometry(0, 0, width(), menuHeight);
     m_client->setGeometry(0, menuHeight, width(), height() - menuHeight);
-    if (!m_laidOut)
-        return;
-    OnSize(isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED);
+    LayoutTopRow();
+    // The list keeps its template rectangle until the first resize, unless that rectangle does not
+    // fit: then it fills the rest of a window smaller than the template.
+    const bool smaller = m_client->width() < m_templateClient.width() || m_client->height() < m_templateClient.height();
+    if (m_laidOut || smaller)
+        OnSize(isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED);
+    FitOnceFrameIsKnown();
+}
+
+void CQuillbrookDlg::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    FitOnceFrameIsKnown();
 }
 
 void CQuillbrookDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     m_laidOut = true;
+    FitOnceFrameIsKnown();
+}
+
+void CQuillbrookDlg::BringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }

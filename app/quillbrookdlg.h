@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTimer>
 
+class QAction;
+#include <vector>
+
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -13,9 +16,6 @@ class QMenuBar;
 class QPushButton;
 class QTreeWidget;
 class QWidget;
-
-// The root: the program's own folder, without a trailing separator.
-extern QString g_strRootDir;
 
 inline const QString kMainCaption = QStringLiteral("Quillbrook2.0.5");
 
@@ -69,6 +69,21 @@ public:
 
     // The caption flash of an alert: inverted on odd ticks, restored on even ones.
     void FlashWindow(bool invert);
+    // Every caption goes through here, so the root stays in the title bar when it is shown.
+    void SetCaption(const QString& caption);
+    void ShowRootInCaption(bool show);
+
+    // The installed program: the "登录时自动启动" item, which starts program on the root at login.
+    void ShowAutostartItem(const QString& program);
+    void OnAutostart();
+    QAction* AutostartItem() const { return m_autostartItem; }
+    // Where the help document is installed, looked in when it is not beside the root or the program.
+    void SetInstalledDocDir(const QString& dir) { m_strInstalledDocDir = dir; }
+
+    // The default action of a reminder's notification: restores, raises and activates the window.
+    void BringToFront();
+    // Sizes the window to the template, within the screen's available area, at its top left.
+    void FitToScreen();
 
     QTreeWidget* ListControl() const { return m_list; }
     QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
@@ -81,11 +96,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
     void SetupColumns();
+    void LayoutTopRow();
+    void FitOnceFrameIsKnown();
 
     QIcon m_hIcon;
     QTreeWidget* m_list = nullptr;
@@ -98,4 +116,19 @@ private:
     QTimer m_timer;
     int m_selectionMark = -1;
     bool m_laidOut = false; // the list keeps its template rectangle until the first resize
+    bool m_showRootInCaption = false;
+    QAction* m_autostartItem = nullptr;
+    QString m_strProgram;
+    QString m_strInstalledDocDir;
+
+    // The top row in its order, each control with its template rectangle.
+    struct RowControl
+    {
+        QWidget* widget;
+        QRect rect;
+    };
+    std::vector<RowControl> m_topRow;
+    QSize m_templateClient; // the template's client area, in pixels
+    QSize m_templateSize;   // the template's window size: the client area and the menu bar
+    bool m_fitPending = false; // the window manager's frame is not known yet
 };

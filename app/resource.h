@@ -9,6 +9,7 @@ constexpr int ID_OPEN_DIR = 32790;          // 定位到存储位置
 constexpr int ID_RELOAD = 32792;            // 重新加载
 constexpr int ID_LINK_EXTERNAL = 32794;     // 软链接引入外部目录...
 constexpr int ID_CLEAR_MANAGE_INFO = 32797; // 清除描述及定时 / 删除管理信息
+constexpr int ID_AUTOSTART = 32798;         // 登录时自动启动 (installed program only)
 constexpr int ID_HELP = 57670;              // 说明
 
 // Control numbers, also the controls' object names' suffixes.

@@ -10,14 +10,14 @@
 #include "watchdog.h"
 
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
-#include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "reminder/duecheck.h"
 #include "reminder/reminder.h"
 #include "schedule/listload.h"
 #include "search/search.h"
+#include "schedule/rowtexts.h"
 #include "store/scan.h"
 
 #include <QApplication>
@@ -41,20 +41,6 @@
 #include <vector>
 
 namespace {
-
-// No message may appear while the benchmarks run: every one is counted and reported.
-class CountingMessagePort final : public MessagePort
-{
-public:
-    void ShowMessage(const QString& text) override
-    {
-        if (++count == 1)
-            first = text;
-    }
-    bool AskYesNo(const QString&) override { return false; }
-    int count = 0;
-    QString first;
-};
 
 class QuietShellPort final : public ShellPort
 {
@@ -432,9 +418,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&benchArgc, args.data());
 
-    CountingMessagePort messages;
+    // No message may appear while the benchmarks run: every one is recorded and reported.
+    RecordingMessagePort messages;
     QuietShellPort shell;
-    SetMessagePort(&messages);
     SetShellPort(&shell);
 
     QTemporaryDir base;
@@ -595,16 +581,15 @@ int main(int argc, char** argv)
             ++g_failures;
         }
     }
-    if (messages.count > 0) {
-        std::printf("\n%d messages were shown during the runs, the first: %s\n", messages.count,
-                    qPrintable(messages.first));
+    if (!messages.messages.isEmpty()) {
+        std::printf("\n%d messages were shown during the runs, the first: %s\n", int(messages.messages.size()),
+                    qPrintable(messages.messages.first()));
         ++g_failures;
     }
     if (!complete) {
         std::printf("\nsome figures are missing (filtered out or failed)\n");
     }
     SetShellPort(nullptr);
-    SetMessagePort(nullptr);
     g_fixtures.clear();
     g_watchdog.reset();
     benchmark::Shutdown();

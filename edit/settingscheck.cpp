@@ -1,8 +1,8 @@
 #include "edit/settingscheck.h"
 
 #include "schedule/scanformat.h"
+#include "schedule/schedulerecord.h"
 
-#include <limits>
 
 namespace {
 
@@ -60,43 +60,22 @@ SettingsCheck ScanAndTest(int mode, const QString& spec, bool weekend)
         return Refuse(texts.format);
 
     // A number the scan never reaches stays -1, and -1 as written counts as missing too.
-    int year = -1, month = -1, day = -1, interval = -1;
-    switch (mode) {
-    case 0:
-        ScanFormat(spec, u"%d-%d", { &month, &day });
-        if (month == -1 || day == -1)
-            return Refuse(texts.format);
-        if (!InRange(month, 1, 12))
-            return Refuse(texts.month);
-        if (!InRange(day, 1, 31))
-            return Refuse(texts.day);
-        break;
-    case 1:
-        ScanFormat(spec, u"%d", { &day });
-        if (day == -1)
-            return Refuse(texts.format);
-        if (!InRange(day, 1, 31))
-            return Refuse(texts.day);
-        break;
-    case 2:
-    case 3:
-        ScanFormat(spec, u"%d-%d-%d,%d", { &year, &month, &day, &interval });
-        if (year == -1 || month == -1 || day == -1 || interval == -1)
-            return Refuse(texts.format);
-        if (!InRange(month, 1, 12))
-            return Refuse(texts.month);
-        if (!InRange(day, 1, 31))
-            return Refuse(texts.day);
-        // Every N months leaves the interval to the date rules.
-        if (mode == 2 && interval <= 0)
-            return Refuse(texts.day);
-        if (mode == 2 && interval <= 2 && weekend) {
-            SettingsCheck notice;
-            notice.message = QString::fromUtf16(kWeekendIgnored);
-            notice.clearWeekend = true;
-            return notice;
-        }
-        break;
+    const ScheduleSpec s = ParseScheduleSpec(mode, spec, -1);
+    if (s.day == -1 || (mode != SCHED_MONTHLY && s.month == -1)
+        || (mode >= SCHED_EVERY_N_DAYS && (s.year == -1 || s.interval == -1)))
+        return Refuse(texts.format);
+    if (mode != SCHED_MONTHLY && !InRange(s.month, 1, 12))
+        return Refuse(texts.month);
+    if (!InRange(s.day, 1, 31))
+        return Refuse(texts.day);
+    // Every N months leaves the interval to the date rules.
+    if (mode == SCHED_EVERY_N_DAYS && s.interval <= 0)
+        return Refuse(texts.day);
+    if (mode == SCHED_EVERY_N_DAYS && s.interval <= 2 && weekend) {
+        SettingsCheck notice;
+        notice.message = QString::fromUtf16(kWeekendIgnored);
+        notice.clearWeekend = true;
+        return notice;
     }
     return {};
 }
@@ -142,26 +121,10 @@ bool ParseDialogInt(QStringView text, int& value)
         ++begin;
     while (end > begin && blank(text[end - 1]))
         --end;
-    qsizetype pos = begin;
-    bool negative = false;
-    if (pos < end && (text[pos] == u'-' || text[pos] == u'+')) {
-        negative = text[pos] == u'-';
-        ++pos;
-    }
-    if (pos == end)
+    // The whole of what is left must be the number.
+    int read = 0;
+    if (!ReadInt(text.first(end), begin, read) || begin != end)
         return false;
-    qint64 magnitude = 0;
-    for (; pos < end; ++pos) {
-        const QChar c = text[pos];
-        if (c < u'0' || c > u'9')
-            return false;
-        magnitude = magnitude * 10 + (c.unicode() - u'0');
-        if (magnitude > qint64(std::numeric_limits<int>::max()) + 1)
-            return false;
-    }
-    const qint64 result = negative ? -magnitude : magnitude;
-    if (result > std::numeric_limits<int>::max())
-        return false;
-    value = static_cast<int>(result);
+    value = read;
     return true;
 }

@@ -3,6 +3,7 @@
 // one of the rules' reasons.
 #include "fuzzsupport.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/scanformat.h"
 #include "schedule/schedule.h"
 

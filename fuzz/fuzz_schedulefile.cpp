@@ -3,6 +3,7 @@
 // trigger cannot be computed, and otherwise leaves it as it was or rewrites it whole.
 #include "fuzzsupport.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/textfile.h"
@@ -36,12 +37,7 @@ QString Units(const QByteArray& bytes, qsizetype limit)
 
 QByteArray Utf16(const QString& text)
 {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
+    return QByteArray("\xFF\xFE", 2) + EncodeUtf16Le(text);
 }
 
 struct Run
@@ -70,14 +66,14 @@ Run RunReader(const QString& folder, const QByteArray& bytes, Layout layout, Rea
             FUZZ_CHECK(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
         }
     }
-    CollectingMessagePort port;
-    SetMessagePort(&port);
     Run run;
-    run.result = reader(folder);
-    SetMessagePort(nullptr);
+    {
+        RecordingMessagePort port;
+        run.result = reader(folder);
+        run.messages = port.messages + port.questions;
+    }
     if (held >= 0)
         ::close(held);
-    run.messages = port.messages;
     if (layout == FolderInstead) {
         run.exists = QFileInfo(path).isDir();
         return run;
@@ -101,6 +97,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // A zone with daylight saving, so both changes of the clock are reached.
     ::setenv("TZ", "Europe/Berlin", 1);
     ::tzset();
+    // Nothing else writes the fuzzer's files: no pause before a damaged one is removed.
+    SetDamageRecheckPause([] {});
     return 0;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the fuzz targets.
-#include "platform/messageport.h"
+#include "recordingports.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,19 +25,6 @@ private:
     const std::uint8_t* m_data;
     std::size_t m_size;
     std::size_t m_pos = 0;
-};
-
-// Collects messages instead of showing them, and answers every question with No.
-class CollectingMessagePort final : public MessagePort
-{
-public:
-    void ShowMessage(const QString& text) override { messages.append(text); }
-    bool AskYesNo(const QString& text) override
-    {
-        messages.append(text);
-        return false;
-    }
-    QStringList messages;
 };
 
 // A fresh empty folder for one run, removed with everything in it when the object goes.

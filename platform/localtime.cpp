@@ -2,8 +2,6 @@
 
 #include <ctime>
 
-qint64 g_tNow = 0;
-
 namespace {
 
 qint64 (*g_timeSource)() = nullptr;

@@ -3,8 +3,6 @@
 // seconds since 1970-01-01 UTC.
 #include <QtGlobal>
 
-// The system's notion of now: set when the main window starts and again at every tick.
-extern qint64 g_tNow;
 
 struct LocalTime
 {

@@ -3,8 +3,8 @@
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
 #include "schedule/calendar.h"
-#include "schedule/scanformat.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
 
@@ -27,28 +27,18 @@ DueState CheckDue(const QString& folder, qint64 now)
     QStringList lines;
     SplitLines(text, lines);
     if (lines.size() < 3)
-        return DueState::Unreadable; // the procedure removes it and says so
-
-    int mode = SCHED_NONE, hour = 0, minute = 0;
-    QString spec;
-    ScanFormat(lines[0], u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kMaxSpecLength);
-    if (mode == SCHED_NONE)
+        return DueState::Unreadable; // the procedure looks again, and removes it and says so
+    ScheduleRecord record;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE || record.count == 0)
         return DueState::NotDue;
-    int count = 0;
-    ScanFormat(lines[2], u"%d", { &count });
-    if (count == 0)
-        return DueState::NotDue;
-    // Line 2's hour and minute stand where they can be read. Where the procedure keeps line 1's
-    // instead (a set time the spring change skipped), both name the same instant, so the answer
-    // is the same.
-    int year = 0, month = 0, day = 0;
-    ScanFormat(lines[1], u"%d-%d-%d,%d,%d", { &year, &month, &day, &hour, &minute });
 
-    const bool inRange = IsBuildableTime(year, month, day, hour, minute);
-    if (inRange && DaysFromCivil(year, month, day) * 86400 + qint64(hour) * 3600 + qint64(minute) * 60 - kZoneSlack > now)
+    const StoredTrigger& n = record.next;
+    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
+    if (inRange && DaysFromCivil(n.year, n.month, n.day) * 86400 + qint64(n.hour) * 3600 + qint64(n.minute) * 60 - kZoneSlack > now)
         return DueState::NotDue;
     qint64 t = 0;
-    if (inRange && LocalWallTime(year, month, day, hour, minute, t) && t > now)
+    if (inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t) && t > now)
         return DueState::NotDue;
     return DueState::Due;
 }

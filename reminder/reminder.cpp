@@ -1,16 +1,17 @@
 #include "reminder/reminder.h"
 
 #include "platform/fileattr.h"
+#include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 
-int g_nLastMinute = -1;
-int g_nAlertTicks = 0;
+#include <QRegularExpression>
+#include <QStringList>
 
-bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText)
+bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
 {
-    if (!ProcessDueSchedule(folder))
+    if (!ProcessDueSchedule(folder, nullptr, dueText))
         return false;
     schedText.clear();
     nextText.clear();
@@ -25,4 +26,15 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
 bool TickRunsPass(int minute)
 {
     return minute != g_nLastMinute || g_nAlertTicks != 0;
+}
+
+QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due)
+{
+    QStringList lines { relative };
+    const qsizetype end = description.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}]")));
+    const QString first = description.left(end).trimmed();
+    if (!first.isEmpty())
+        lines.append(first);
+    lines.append(due);
+    return lines.join(u'\n');
 }

@@ -1,7 +1,8 @@
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/calendar.h"
-#include "schedule/scanformat.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 
 namespace {
 
@@ -75,18 +76,25 @@ qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool
 qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, int weekend, bool& ok,
                           QString& error)
 {
-    auto fail = [&](const QString& message, qint64 t) {
+    const NextTrigger next = ComputeNext(mode, ParseScheduleSpec(mode, spec), hour, minute, weekend);
+    if (!next.ok) {
         ok = false;
-        error = message;
-        return t;
-    };
+        error = next.error;
+    }
+    return next.time;
+}
+
+NextTrigger ComputeNext(int mode, const ScheduleSpec& spec, int hour, int minute, int weekend)
+{
+    bool ok = true;
+    auto fail = [](const QString& message, qint64 t) { return NextTrigger { t, false, message }; };
+    auto done = [](qint64 t) { return NextTrigger { t, true, QString() }; };
     LocalTime now;
     const bool nowKnown = ToLocalTime(g_tNow, now);
 
     switch (mode) {
     case SCHED_YEARLY: {
-        int month = 0, day = 0;
-        ScanFormat(spec, u"%d-%d", { &month, &day });
+        const int month = spec.month, day = spec.day;
         int year = nowKnown ? now.year : 0;
         qint64 t = BuildTriggerTime(year, month, day, hour, minute, ok, weekend);
         if (!ok)
@@ -98,11 +106,10 @@ qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, i
             if (!ok)
                 return fail(kErrCorrect, t);
         }
-        return t;
+        return done(t);
     }
     case SCHED_MONTHLY: {
-        int day = 0;
-        ScanFormat(spec, u"%d", { &day });
+        const int day = spec.day;
         int year = nowKnown ? now.year : 0;
         int month = nowKnown ? now.month : 0;
         qint64 t = BuildTriggerTime(year, month, day, hour, minute, ok, weekend);
@@ -117,11 +124,10 @@ qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, i
             if (!ok)
                 return fail(kErrCorrect, t);
         }
-        return t;
+        return done(t);
     }
     case SCHED_EVERY_N_DAYS: {
-        int year = 0, month = 0, day = 0, interval = 0;
-        ScanFormat(spec, u"%d-%d-%d,%d", { &year, &month, &day, &interval });
+        const int year = spec.year, month = spec.month, day = spec.day, interval = spec.interval;
         qint64 t = BuildTriggerTime(year, month, day, hour, minute, ok, weekend);
         if (!SameDate(t, year, month, day))
             return fail(kErrStart, t);
@@ -169,11 +175,10 @@ qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, i
                     return fail(kErrCorrect, t);
             }
         }
-        return t;
+        return done(t);
     }
     case SCHED_EVERY_N_MONTHS: {
-        int year = 0, month = 0, day = 0, interval = 0;
-        ScanFormat(spec, u"%d-%d-%d,%d", { &year, &month, &day, &interval });
+        const int year = spec.year, month = spec.month, day = spec.day, interval = spec.interval;
         qint64 t = BuildTriggerTime(year, month, day, hour, minute, ok, weekend);
         if (!SameDate(t, year, month, day))
             return fail(kErrStart, t);
@@ -195,9 +200,9 @@ qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, i
             if (!ok)
                 return fail(kErrCorrect, t);
         }
-        return t;
+        return done(t);
     }
     default:
-        return fail(kErrMode, Fail(ok));
+        return fail(kErrMode, g_tNow);
     }
 }

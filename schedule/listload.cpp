@@ -1,5 +1,6 @@
 #include "schedule/listload.h"
 
+#include "schedule/rowtexts.h"
 #include "store/desc.h"
 #include "store/scan.h"
 

@@ -19,6 +19,13 @@ void SkipBlanks(QStringView text, qsizetype& pos)
 bool ReadNumber(QStringView text, qsizetype& pos, int& value)
 {
     SkipBlanks(text, pos);
+    return ReadInt(text, pos, value);
+}
+
+} // namespace
+
+bool ReadInt(QStringView text, qsizetype& pos, int& value)
+{
     qsizetype p = pos;
     bool negative = false;
     if (p < text.size() && (text[p] == u'-' || text[p] == u'+')) {
@@ -45,8 +52,6 @@ bool ReadNumber(QStringView text, qsizetype& pos, int& value)
     pos = p;
     return true;
 }
-
-} // namespace
 
 int ScanFormat(QStringView text, QStringView format, std::initializer_list<int*> numbers, QString* word, int wordMax)
 {

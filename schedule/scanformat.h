@@ -7,6 +7,11 @@
 
 #include <initializer_list>
 
+// The one reading of a decimal integer: an optional sign and digits starting exactly at pos (no
+// blanks skipped). On success stores the value and moves pos past it; a number that does not fit
+// in 32 bits, or no digits, leaves both alone and returns false.
+bool ReadInt(QStringView text, qsizetype& pos, int& value);
+
 // Fills the %d places in order from numbers and the %s place (a run of non-blank characters, at
 // most wordMax of them) into word. Returns how many places were filled. A number that does not
 // fit in 32 bits is not read, and reading stops there. Places not filled keep their values.

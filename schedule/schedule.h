@@ -4,6 +4,8 @@
 // folder's full path, shows its own messages and returns false after a failure.
 #include <QString>
 
+#include <functional>
+
 enum ScheduleMode {
     SCHED_NONE = -1,
     SCHED_YEARLY = 0,
@@ -25,9 +27,27 @@ qint64 BuildTriggerTime(int year, int month, int day, int hour, int minute, bool
 qint64 ComputeNextTrigger(int mode, const QString& spec, int hour, int minute, int weekend, bool& ok,
                           QString& error);
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend);
+// What an operation met beyond its result, for callers that show a condition's message only once
+// (the operation has shown it already, or shows nothing for it).
+enum class ScheduleFault {
+    None,
+    Removed,         // a damaged or uncomputable file was removed ("已自动清理")
+    NotRemoved,      // such a file could not be removed and is still there
+    Changing,        // the file changed while it was looked at: left alone, nothing shown
+    ClockOutOfRange, // now lies outside the years a trigger can be built in: nothing fired or written
+};
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
+                       ScheduleFault* fault = nullptr);
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
-                         bool& weekend);
-bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText);
-bool ProcessDueSchedule(QString folder);
-bool StopSchedule(QString folder);
+                         bool& weekend, ScheduleFault* fault = nullptr);
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault = nullptr);
+// When it fires and dueText is given, dueText receives the trigger that fell due, as the list shows it.
+bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr, QString* dueText = nullptr);
+bool StopSchedule(QString folder, ScheduleFault* fault = nullptr);
+
+// A file that reads as damaged is looked at again after this pause and removed only when it is
+// still the same file, unchanged and still damaged: another program may be writing it in place.
+constexpr int kDamageRecheckMs = 200;
+// Replaces the pause (tests shorten it, or change the file during it); an empty one restores it.
+void SetDamageRecheckPause(std::function<void()> pause);

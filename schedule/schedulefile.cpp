@@ -1,32 +1,108 @@
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
+#include "platform/filestamp.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
+#include "platform/programstate.h"
 #include "schedule/calendar.h"
-#include "schedule/scanformat.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
 
 #include <charconv>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace {
 
 const QString kMsgOpenFailed = QStringLiteral("处理定时错误，%s打开失败！");
-const QString kMsgDamagedRead = QStringLiteral("获取定时信息错误，文件%s内容异常，已自动清理！");
-const QString kMsgDamagedDue = QStringLiteral("处理定时错误，文件%s内容异常，已自动清理！");
 const QString kMsgCreateFailed = QStringLiteral("%s创建失败，请检查目录是否有写权限！");
 const QString kMsgComputeFailed = QStringLiteral("%s初始化发生错误，已自动清理！%s");
+const QString kMsgComputeFailedKept = QStringLiteral("%s初始化发生错误，且无法自动清理！%s");
+const QString kMsgClockOutOfRange = QStringLiteral("%s初始化发生错误，系统时间超出范围，定时未保存！");
+
+// A reader's damage message, once for a removed file and once for one that could not be removed.
+struct DamageTexts
+{
+    QString removed;
+    QString kept;
+};
+const DamageTexts kDamagedRead { QStringLiteral("获取定时信息错误，文件%s内容异常，已自动清理！"),
+                                 QStringLiteral("获取定时信息错误，文件%s内容异常，且无法自动清理！") };
+const DamageTexts kDamagedDue { QStringLiteral("处理定时错误，文件%s内容异常，已自动清理！"),
+                                QStringLiteral("处理定时错误，文件%s内容异常，且无法自动清理！") };
+
+std::function<void()> g_damageRecheckPause;
+
+void Report(ScheduleFault* fault, ScheduleFault what)
+{
+    if (fault)
+        *fault = what;
+}
 
 const QString kCrLf = QStringLiteral("\r\n");
 
 enum class Load { Lines, NoFile, Failed };
 
+// The text as a reader takes it, from the start: the usual capacity, or for a rewrite, which copies
+// the lines whole, all of it.
+QString ReadScheduleText(CFile& file, bool whole)
+{
+    file.Seek(0);
+    QString text = ReadUnicodeText(file);
+    while (whole && text.size() % kTextCapacity == 0 && !text.isEmpty()) {
+        const QString more = ReadUnicodeText(file);
+        text += more;
+        if (more.isEmpty())
+            break;
+    }
+    return text;
+}
+
+// The second look at a file that read as damaged (its first text is firstText). Lines when it has
+// been written whole meanwhile; otherwise it is removed, with the reader's message, only when it
+// is still the same file, unchanged and still damaged, and left alone without a word when it is
+// changing.
+Load ConfirmDamaged(CFile& file, const QString& path, const QString& firstText, bool whole, QStringList& lines,
+                    const DamageTexts& texts, ScheduleFault* fault)
+{
+    if (!CanRemoveFrom(path)) {
+        // Nothing to wait for: it could not be removed however it reads.
+        file.Abort();
+        ShowMessage(FormatMessage(texts.kept, { path }));
+        Report(fault, ScheduleFault::NotRemoved);
+        return Load::Failed;
+    }
+    FileStamp before, after;
+    const bool stamped = GetFileStamp(path, before);
+    if (g_damageRecheckPause)
+        g_damageRecheckPause();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(kDamageRecheckMs));
+    const QString text = ReadScheduleText(file, whole);
+    if (text != firstText) {
+        SplitLines(text, lines);
+        if (lines.size() >= 3)
+            return Load::Lines;
+    }
+    if (text != firstText || !stamped || !GetFileStamp(path, after) || after != before) {
+        file.Abort();
+        Report(fault, ScheduleFault::Changing);
+        return Load::Failed;
+    }
+    // Removed while still held, so a file another instance writes meanwhile is not lost.
+    const bool removed = file.Remove() || !PathExists(path);
+    ShowMessage(FormatMessage(removed ? texts.removed : texts.kept, { path }));
+    Report(fault, removed ? ScheduleFault::Removed : ScheduleFault::NotRemoved);
+    return Load::Failed;
+}
+
 // The steps every reader of a schedule file begins with. With keepOpen the file is opened for
 // rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
-// A file of fewer than three lines is deleted with damageMessage; three lines gain a fourth "0".
-Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList& lines,
+// A file of fewer than three lines is damaged (see ConfirmDamaged); three lines gain a fourth "0".
+Load LoadSchedule(const QString& path, const DamageTexts& damage, QStringList& lines, ScheduleFault* fault,
                   CFile* keepOpen = nullptr)
 {
     CFile local;
@@ -37,23 +113,12 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
         ShowMessage(FormatMessage(kMsgOpenFailed, { path }));
         return Load::Failed;
     }
-    QString text = ReadUnicodeText(file);
-    if (keepOpen) {
-        // The rewrite copies the lines whole, so take the text to its end, not just the first
-        // buffer's worth.
-        while (text.size() % kTextCapacity == 0 && !text.isEmpty()) {
-            const QString more = ReadUnicodeText(file);
-            text += more;
-            if (more.isEmpty())
-                break;
-        }
-    }
+    const QString text = ReadScheduleText(file, keepOpen != nullptr);
     SplitLines(text, lines);
     if (lines.size() < 3) {
-        // Removed while still held, so a file another instance writes meanwhile is not lost.
-        file.Remove();
-        ShowMessage(FormatMessage(damageMessage, { path }));
-        return Load::Failed;
+        const Load second = ConfirmDamaged(file, path, text, keepOpen != nullptr, lines, damage, fault);
+        if (second != Load::Lines)
+            return second;
     }
     if (!keepOpen)
         file.Close();
@@ -65,31 +130,6 @@ Load LoadSchedule(const QString& path, const QString& damageMessage, QStringList
 QString SchedulePath(const QString& folder)
 {
     return JoinPath(folder, kTimerFileName);
-}
-
-// Line 1: mode, hour, minute and the mode's details (the text after the third semicolon up to the first
-// blank, at most 63 characters). Places not read keep their values.
-void ParseLine1(const QString& line, int& mode, int& hour, int& minute, QString& spec)
-{
-    ScanFormat(line, u"%d;%d;%d;%s", { &mode, &hour, &minute }, &spec, kMaxSpecLength);
-}
-
-// Line 2: the stored trigger. Its hour and minute replace line 1's, except where they only differ
-// because the set time did not exist on that day (the spring change moved it to the first valid
-// time): the schedule keeps its set time for the triggers after that one.
-void ParseLine2(const QString& line, int& year, int& month, int& day, int& hour, int& minute)
-{
-    int storedHour = hour, storedMinute = minute;
-    ScanFormat(line, u"%d-%d-%d,%d,%d", { &year, &month, &day, &storedHour, &storedMinute });
-    if (storedHour == hour && storedMinute == minute)
-        return;
-    qint64 stored, set;
-    if (IsBuildableTime(year, month, day, storedHour, storedMinute) && IsBuildableTime(year, month, day, hour, minute)
-        && LocalWallTime(year, month, day, storedHour, storedMinute, stored)
-        && LocalWallTime(year, month, day, hour, minute, set) && stored == set)
-        return;
-    hour = storedHour;
-    minute = storedMinute;
 }
 
 // Builds a list text piece by piece in one buffer; the texts are formed for every row of every
@@ -137,16 +177,22 @@ qint64 WallClockSeconds(int year, int month, int day, int hour, int minute)
     return DaysFromCivil(year, month, day) * 86400 + qint64(hour) * 3600 + qint64(minute) * 60;
 }
 
-int ParseNumber(const QString& line, int initial)
+// Stores a file's pieces; the mark goes in front of the first.
+void WritePieces(CFile& file, const QStringList& pieces)
 {
-    int value = initial;
-    ScanFormat(line, u"%d", { &value });
-    return value;
+    for (const QString& piece : pieces)
+        WriteUnicodeText(file, piece);
 }
 
 } // namespace
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend)
+void SetDamageRecheckPause(std::function<void()> pause)
+{
+    g_damageRecheckPause = std::move(pause);
+}
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
+                       ScheduleFault* fault)
 {
     const QString path = SchedulePath(folder);
     CFile file;
@@ -155,34 +201,33 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
         return false;
     }
     TruncateFile(file);
-    if (mode == SCHED_NONE) {
-        for (const QString& line : { QStringLiteral("-1;0;0;\r\n"), QStringLiteral("0\r\n"),
-                                     QStringLiteral("0\r\n"), QStringLiteral("0") })
-            WriteUnicodeText(file, line);
-    } else {
-        bool ok = true;
-        QString error;
-        const qint64 next = ComputeNextTrigger(mode, spec, hour, minute, weekend ? 1 : 0, ok, error);
+    ScheduleRecord record { mode, hour, minute, spec, {}, count, weekend ? 1 : 0 };
+    if (mode != SCHED_NONE) {
+        NextTrigger next = ComputeNext(mode, ParseScheduleSpec(mode, spec), hour, minute, record.weekend);
         LocalTime lt;
-        if (ok && !ToLocalTime(next, lt)) {
-            ok = false;
-            error = QStringLiteral("矫正时间发生错误，请注意格式要求！");
-        }
-        if (!ok) {
-            // The old schedule goes too: the file is removed before the message box runs. Only a
-            // file that was there when opened (and so is held) is removed.
-            file.Remove();
-            ShowMessage(FormatMessage(kMsgComputeFailed, { folder, error }));
+        if (next.ok && !ToLocalTime(next.time, lt))
+            next = { g_tNow, false, QStringLiteral("矫正时间发生错误，请注意格式要求！") };
+        if (!next.ok && !ClockCanCarryTriggers()) {
+            // The clock is at fault, not the schedule: the old file stays as it was.
+            file.Abort();
+            ShowMessage(FormatMessage(kMsgClockOutOfRange, { folder }));
+            Report(fault, ScheduleFault::ClockOutOfRange);
             return false;
         }
-        const QString semicolon = QStringLiteral(";");
-        WriteUnicodeText(file, QString::number(mode) + semicolon + QString::number(hour) + semicolon
-                                   + QString::number(minute) + semicolon + spec + kCrLf);
-        WriteUnicodeText(file, QStringLiteral("%1-%2-%3,%4,%5\r\n")
-                                   .arg(lt.year).arg(lt.month).arg(lt.day).arg(lt.hour).arg(lt.minute));
-        WriteUnicodeText(file, QString::number(count) + kCrLf);
-        WriteUnicodeText(file, weekend ? QStringLiteral("1") : QStringLiteral("0"));
+        if (!next.ok) {
+            // The message comes first, the file still held through it; it claims the clean-up
+            // only where the folder lets the file go.
+            const bool removable = CanRemoveFrom(path);
+            ShowMessage(FormatMessage(removable ? kMsgComputeFailed : kMsgComputeFailedKept, { folder, next.error }));
+            // Only a file that was there when opened is removed; a new one was never stored.
+            const bool removed = removable && (file.Remove() || !PathExists(path));
+            file.Abort();
+            Report(fault, removed ? ScheduleFault::Removed : ScheduleFault::NotRemoved);
+            return false;
+        }
+        record.next = { lt.year, lt.month, lt.day, lt.hour, lt.minute };
     }
+    WritePieces(file, record.Encode());
     if (!file.Close()) {
         // The new content could not be stored; the old file is unchanged.
         ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
@@ -192,37 +237,45 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
 }
 
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
-                         bool& weekend)
+                         bool& weekend, ScheduleFault* fault)
 {
     QStringList lines;
-    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    ScheduleRecord record { mode, hour, minute, QString(), {}, 0, 0 };
+    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
-    case Load::NoFile:
-        mode = SCHED_NONE;
-        spec.clear();
-        hour = minute = count = 0;
-        weekend = false;
-        return true;
-    case Load::Lines: break;
+    case Load::NoFile: record.mode = SCHED_NONE; break;
+    case Load::Lines: record.Decode(lines); break;
     }
-    QString readSpec;
-    ParseLine1(lines[0], mode, hour, minute, readSpec);
+    mode = record.mode;
     if (mode == SCHED_NONE) {
         spec.clear();
         hour = minute = count = 0;
         weekend = false;
         return true;
     }
-    spec = readSpec;
-    count = ParseNumber(lines[2], 0);
-    weekend = ParseNumber(lines[3], 0) != 0;
+    hour = record.hour;
+    minute = record.minute;
+    spec = record.spec;
+    count = record.count;
+    weekend = record.weekend != 0;
     return true;
 }
 
-bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
+namespace {
+
+// A stored trigger as the list shows it: 2024-9-5 09:30.
+QString TriggerText(const StoredTrigger& t)
+{
+    return Text().Num(t.year).Put(u'-').Num(t.month).Put(u'-').Num(t.day).Put(u' ').Num2(t.hour).Put(u':')
+        .Num2(t.minute).Take();
+}
+
+} // namespace
+
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
 {
     QStringList lines;
-    switch (LoadSchedule(SchedulePath(folder), kMsgDamagedRead, lines)) {
+    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
     case Load::NoFile:
         schedText.clear();
@@ -230,97 +283,100 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText)
         return true;
     case Load::Lines: break;
     }
-    int mode = SCHED_NONE, hour = 0, minute = 0;
-    QString spec;
-    ParseLine1(lines[0], mode, hour, minute, spec);
-    if (mode == SCHED_NONE) {
+    ScheduleRecord record;
+    record.count = -1;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE) {
         schedText.clear();
         nextText.clear();
         return true;
     }
-    int year = 0, month = 0, day = 0;
-    ParseLine2(lines[1], year, month, day, hour, minute);
-    if (ParseNumber(lines[2], -1) == 0)
+    // The next trigger as stored, at the time it fires (on the day of the spring change that can
+    // differ from the set time the schedule text shows).
+    const StoredTrigger& next = record.next;
+    if (record.count == 0)
         nextText = QStringLiteral("已停止");
     else
-        nextText = Text().Num(year).Put(u'-').Num(month).Put(u'-').Num(day).Put(u' ').Num2(hour).Put(u':').Num2(minute).Take();
+        nextText = TriggerText(next);
 
-    int a = 0, b = 0, c = 0, n = 0;
-    switch (mode) {
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
+
+    const ScheduleSpec s = ParseScheduleSpec(record.mode, record.spec);
+    switch (record.mode) {
     case SCHED_YEARLY:
-        ScanFormat(spec, u"%d-%d", { &a, &b });
-        schedText = Text().Put(u"每年").Num(a).Put(u"月").Num(b).Put(u"日").Num(hour).Put(u"点").Num(minute)
+        schedText = Text().Put(u"每年").Num(s.month).Put(u"月").Num(s.day).Put(u"日").Num(hour).Put(u"点").Num(minute)
                         .Put(u"分触发").Take();
         break;
     case SCHED_MONTHLY:
-        ScanFormat(spec, u"%d", { &a });
-        schedText = Text().Put(u"每月").Num(a).Put(u"日").Num(hour).Put(u"点").Num(minute).Put(u"分触发").Take();
+        schedText = Text().Put(u"每月").Num(s.day).Put(u"日").Num(hour).Put(u"点").Num(minute).Put(u"分触发").Take();
         break;
     case SCHED_EVERY_N_DAYS:
-        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"天").Num(hour)
-                        .Put(u"点").Num(minute).Put(u"分").Take();
+        schedText = Text().Num(s.year).Put(u"年").Num(s.month).Put(u"月").Num(s.day).Put(u"日起，每").Num(s.interval)
+                        .Put(u"天").Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
         break;
     case SCHED_EVERY_N_MONTHS:
-        ScanFormat(spec, u"%d-%d-%d,%d", { &a, &b, &c, &n });
-        schedText = Text().Num(a).Put(u"年").Num(b).Put(u"月").Num(c).Put(u"日起，每").Num(n).Put(u"个月")
-                        .Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
+        schedText = Text().Num(s.year).Put(u"年").Num(s.month).Put(u"月").Num(s.day).Put(u"日起，每").Num(s.interval)
+                        .Put(u"个月").Num(hour).Put(u"点").Num(minute).Put(u"分").Take();
         break;
     default: break; // an unknown mode leaves the caller's text
     }
     return true;
 }
 
-bool ProcessDueSchedule(QString folder)
+bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 {
     QStringList lines;
-    if (LoadSchedule(SchedulePath(folder), kMsgDamagedDue, lines) != Load::Lines)
+    if (LoadSchedule(SchedulePath(folder), kDamagedDue, lines, fault) != Load::Lines)
         return false;
-    int mode = SCHED_NONE, hour = 0, minute = 0;
-    QString spec;
-    ParseLine1(lines[0], mode, hour, minute, spec);
-    if (mode == SCHED_NONE)
+    ScheduleRecord record;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE || record.count == 0)
         return false;
-    int count = ParseNumber(lines[2], 0);
-    if (count == 0)
-        return false;
-    const int weekend = ParseNumber(lines[3], 0);
-    int year = 0, month = 0, day = 0;
-    ParseLine2(lines[1], year, month, day, hour, minute);
-
-    // A line 2 that cannot form a time (edited by hand) counts as due, so the schedule fires once
-    // and the rewrite below stores a proper next trigger.
-    const bool inRange = IsBuildableTime(year, month, day, hour, minute);
+    // The stored trigger as written. One that cannot form a time (edited by hand: a bad date, an
+    // hour or a minute out of range) counts as due, so the schedule fires once and the rewrite
+    // below stores a proper next trigger.
+    const StoredTrigger& n = record.next;
+    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
     // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
     // that time read as UTC in every zone, so two days settle it without the platform conversion,
     // which re-reads the zone file on each call and would cost more than reading the file did.
-    if (inRange && WallClockSeconds(year, month, day, hour, minute) - kZoneSlack > g_tNow)
+    if (inRange && WallClockSeconds(n.year, n.month, n.day, n.hour, n.minute) - kZoneSlack > g_tNow)
         return false;
     qint64 t = 0;
-    const bool valid = inRange && LocalWallTime(year, month, day, hour, minute, t);
+    const bool valid = inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t);
     if (valid && t > g_tNow)
         return false;
+    // Due, but a clock beyond the years a trigger can be built in could only lead the rewrite to
+    // delete a sound schedule: fire nothing until the clock is right.
+    if (!ClockCanCarryTriggers()) {
+        Report(fault, ScheduleFault::ClockOutOfRange);
+        return false;
+    }
 
+    if (dueText)
+        *dueText = TriggerText(n);
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
     // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
+    int count = record.count;
     if (count != -1 && count != std::numeric_limits<int>::min())
         --count;
-    return WriteScheduleFile(folder, mode, hour, minute, spec, count, weekend != 0);
+    return WriteScheduleFile(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault);
 }
 
-bool StopSchedule(QString folder)
+bool StopSchedule(QString folder, ScheduleFault* fault)
 {
     const QString path = SchedulePath(folder);
     CFile file;
     QStringList lines;
-    switch (LoadSchedule(path, kMsgDamagedRead, lines, &file)) {
+    switch (LoadSchedule(path, kDamagedRead, lines, fault, &file)) {
     case Load::Failed: return false;
     case Load::NoFile: return true; // nothing to stop, and nothing is created
     case Load::Lines: break;
     }
+    // Lines 1, 2 and 4 as they stand, unparsed; line 3 stops it.
     TruncateFile(file);
-    WriteUnicodeText(file, lines[0] + kCrLf);
-    WriteUnicodeText(file, lines[1] + kCrLf);
-    WriteUnicodeText(file, QStringLiteral("0\r\n"));
-    WriteUnicodeText(file, lines[3]);
+    WritePieces(file, { lines[0] + kCrLf, lines[1] + kCrLf, QStringLiteral("0\r\n"), lines[3] });
     return file.Close();
 }

@@ -3,7 +3,9 @@
 # With "bench", also what the benchmarks' slow share needs (a FUSE file system built here).
 set -euo pipefail
 pkgs=(cmake ninja-build g++ qt6-base-dev libgl1-mesa-dev libgtest-dev libbenchmark-dev
-      xvfb xauth imagemagick fonts-noto-cjk faketime poppler-utils ccache clang libclang-rt-14-dev)
+      xvfb xauth imagemagick fonts-noto-cjk faketime poppler-utils ccache clang libclang-rt-14-dev
+      desktop-file-utils appstream dpkg-dev file x11-utils
+      dbus qt6-translations-l10n)
 [ "${1:-}" != bench ] || pkgs+=(fuse3 libfuse3-dev pkg-config)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -7,9 +7,8 @@
 #include <string_view>
 #include <vector>
 
-QStringList g_arrRowTexts;
+// Declared with the rest of the program-wide state; defined here, where its type is complete.
 CSortStringArray g_arrMatchKeys;
-int g_nMatchPos = -1;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "platform/programstate.h"
+
 #include <initializer_list>
 
 // A string array with an ascending sort that ignores case.
@@ -14,9 +16,6 @@ public:
     void SortNoCase();
 };
 
-extern QStringList g_arrRowTexts;     // each row's four texts joined, as of the last search
-extern CSortStringArray g_arrMatchKeys; // "count,row" of every matching row, sorted
-extern int g_nMatchPos;               // index of the match shown last
 
 constexpr int kMaxSearchTerms = 9;     // a search takes at most this many terms, empty ones included
 constexpr int kMaxTermLength = 511;    // a longer term is cut to its first 511 characters

@@ -2,7 +2,6 @@
 
 #include "platform/fileattr.h"
 #include "platform/messageport.h"
-#include "schedule/schedule.h"
 #include "store/desc.h"
 
 #include <QFile>
@@ -42,14 +41,6 @@ void ListSubDirs(QString folder, QStringList& names)
 void ListDirFiles(QString folder, QStringList& names)
 {
     ListEntries(folder, names, FILE_ATTRIBUTE_ARCHIVE);
-}
-
-bool ReadDirTexts(QString folder, QString& desc, QString& schedText, QString& nextText)
-{
-    desc = ReadDirDesc(folder);
-    schedText.clear();
-    nextText.clear();
-    return GetScheduleTexts(folder, schedText, nextText);
 }
 
 QStringList CollectRowPaths(const QString& root)

@@ -10,9 +10,6 @@ void ListSubDirs(QString folder, QStringList& names);
 // The same for the entries that are files.
 void ListDirFiles(QString folder, QStringList& names);
 
-// The texts of columns 1 to 3 for a folder: its description and its schedule texts.
-bool ReadDirTexts(QString folder, QString& desc, QString& schedText, QString& nextText);
-
 // The full paths of the folders that become rows, in order: each first-level folder that is
 // managed or has no sub-folders, otherwise its sub-folders.
 QStringList CollectRowPaths(const QString& root);

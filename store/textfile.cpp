@@ -22,19 +22,24 @@ QString ReadUnicodeText(CFile& file)
     return text;
 }
 
+QByteArray EncodeUtf16Le(QStringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
 void WriteUnicodeText(CFile& file, const QString& text)
 {
     QByteArray bytes;
     if (file.GetPosition() == 0)
         bytes.append("\xFF\xFE", 2);
     const qsizetype zero = text.indexOf(QChar(0));
-    const qsizetype length = zero < 0 ? text.size() : zero;
-    bytes.reserve(bytes.size() + length * 2);
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t unit = text[i].unicode();
-        bytes.append(static_cast<char>(unit & 0xFF));
-        bytes.append(static_cast<char>(unit >> 8));
-    }
+    bytes.append(EncodeUtf16Le(QStringView(text).first(zero < 0 ? text.size() : zero)));
     file.Write(bytes);
 }
 

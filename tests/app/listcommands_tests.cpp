@@ -1,6 +1,7 @@
 // The list utility commands: clipboard text, opening a folder, reloading, the help document.
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
+#include "store/textfile.h"
 #include "testsupport.h"
 
 #include <QClipboard>
@@ -45,11 +46,6 @@ protected:
     CQuillbrookDlg dlg;
 };
 
-QByteArray Utf16Bytes(const QString& text)
-{
-    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
-
 } // namespace
 
 TEST_F(ListCommands, CopiesEveryRowWithSeparatorsAndLineEnds)
@@ -67,7 +63,7 @@ TEST_F(ListCommands, CopiesEveryRowWithSeparatorsAndLineEnds)
                                             "/税务/申报>第一行\r\n第二行>>\r\n"
                                             "/空>>>\r\n");
     const QString copied = QGuiApplication::clipboard()->text();
-    EXPECT_EQ(Utf16Bytes(copied), Utf16Bytes(expected));
+    EXPECT_EQ(EncodeUtf16Le(copied), EncodeUtf16Le(expected));
     EXPECT_EQ(copied.count(u'>'), 9);
     EXPECT_TRUE(messages.messages.isEmpty());
 }

@@ -1,18 +1,28 @@
+#include "app/desktopservices.h"
+#include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
+#include "platform/programstate.h"
+#include "reminder/reminder.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
 #include "testsupport.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -97,13 +107,16 @@ TEST(MainWindow, ListKeepsItsTemplatePlaceUntilResizedThenFollowsTheWindow)
 TEST(MainWindow, EscapeAndEnterCloseTheWindow)
 {
     TempTree tree;
-    for (const Qt::Key key : { Qt::Key_Escape, Qt::Key_Return }) {
+    MakeRows(tree);
+    // Esc closes from the search box too; Enter closes everywhere but there (where it searches).
+    for (const Qt::Key key : { Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter }) {
         CQuillbrookDlg dlg;
         dlg.OnInitDialog(tree.Root());
         dlg.show();
-        auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("searchEdit"));
-        edit->setFocus();
-        QTest::keyClick(edit, key);
+        QWidget* target = key == Qt::Key_Escape ? static_cast<QWidget*>(dlg.findChild<QLineEdit*>(QStringLiteral("searchEdit")))
+                                                : dlg.ListControl();
+        target->setFocus();
+        QTest::keyClick(target, key);
         EXPECT_FALSE(dlg.isVisible()) << key;
     }
 }
@@ -220,4 +233,103 @@ TEST(Menus, RightClickOffersTheMenuOnlyForARow)
     EXPECT_EQ(menusShown, 1);
     EXPECT_EQ(dlg.GetSelectionMark(), -1);
     EXPECT_TRUE(list->selectedItems().isEmpty());
+}
+
+TEST(MainWindow, FitsEachScreenWithTheTopRowInsideAndTheAlertButtonClickable)
+{
+    TempTree tree;
+    MakeRows(tree);
+    // Long overdue, so the first pass raises the alert.
+    tree.WriteText(QStringLiteral("甲类/文档一/") + kDescFileName, QStringLiteral("到期"));
+    RecordingMessagePort messages;
+    RecordingShellPort shell;
+    RecordingNotificationPort notifications;
+
+    // The test screens: 1920 x 1080, 1366 x 768, and 3840 x 2160 at 200 %.
+    const QList<QScreen*> screens = QApplication::screens();
+    ASSERT_EQ(screens.size(), 3);
+    for (QScreen* screen : screens) {
+        const QString name = screen->name();
+        tree.WriteText(QStringLiteral("甲类/文档一/") + kTimerFileName, QStringLiteral("1;9;0;1\r\n2020-1-1,9,0\r\n-1\r\n0"));
+        g_nLastMinute = -1;
+        g_nAlertTicks = 0;
+        CQuillbrookDlg dlg;
+        dlg.setScreen(screen);
+        dlg.OnInitDialog(tree.Root());
+        dlg.Timer().stop();
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg)) << name.toStdString();
+        QApplication::processEvents();
+
+        const QRect area = screen->availableGeometry();
+        const QMargins frame = dlg.windowHandle()->frameMargins();
+        const QSize room = area.size().shrunkBy(frame);
+        const DialogUnits du(dlg.font());
+        const QSize templateSize(du.X(902), du.Y(343) + dlg.MenuBarControl()->sizeHint().height());
+        EXPECT_TRUE(area.contains(dlg.frameGeometry())) << name.toStdString();
+        EXPECT_EQ(dlg.frameGeometry().topLeft(), area.topLeft()) << name.toStdString();
+        EXPECT_EQ(dlg.size(), templateSize.expandedTo(QSize(1024, 768)).boundedTo(room)) << name.toStdString();
+        EXPECT_EQ(dlg.minimumSize(), QSize(1024, 768).boundedTo(room)) << name.toStdString();
+        EXPECT_EQ(dlg.devicePixelRatio(), screen->devicePixelRatio()) << name.toStdString();
+
+        dlg.OnTimer();
+        QPushButton* alert = dlg.ClearAlertButton();
+        ASSERT_TRUE(alert->isVisible()) << name.toStdString();
+        // The top row in its order, each control inside the client area and clear of the next.
+        const QStringList order { QStringLiteral("listLabel"), QStringLiteral("searchEdit"), QStringLiteral("searchButton"),
+                                  QStringLiteral("nextButton"), QStringLiteral("searchHint"),
+                                  QStringLiteral("clearAlertButton") };
+        QWidget* client = alert->parentWidget();
+        int right = 0;
+        for (const QString& control : order) {
+            const QRect rect = client->findChild<QWidget*>(control)->geometry();
+            EXPECT_GE(rect.left(), right) << name.toStdString() << " " << control.toStdString();
+            EXPECT_TRUE(client->rect().contains(rect)) << name.toStdString() << " " << control.toStdString();
+            right = rect.right() + 1;
+        }
+        // The list fills the rest; its columns keep their widths and it scrolls.
+        const QRect list = dlg.ListControl()->geometry();
+        EXPECT_TRUE(client->rect().contains(list)) << name.toStdString();
+        EXPECT_GT(list.top(), alert->geometry().bottom()) << name.toStdString();
+        EXPECT_EQ(dlg.ListControl()->columnWidth(1), 1000);
+
+        // A click where the button shows reaches it, and it hides.
+        const QPoint centre = alert->mapTo(&dlg, alert->rect().center());
+        QTest::mouseClick(dlg.windowHandle(), Qt::LeftButton, {}, centre);
+        EXPECT_TRUE(alert->isHidden()) << name.toStdString();
+        EXPECT_EQ(notifications.closeAlls, 1);
+        notifications.closeAlls = 0;
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST(QtTexts, MessageBoxButtonsAndTheFolderPickerReadChineseWhateverTheLocale)
+{
+    const QByteArray lang = qgetenv("LANG");
+    const QByteArray all = qgetenv("LC_ALL");
+    qputenv("LANG", "C");
+    qputenv("LC_ALL", "C");
+    QLocale::setDefault(QLocale::c());
+    QTranslator* translator = LoadQtChineseTranslations();
+    ASSERT_NE(translator, nullptr) << "Qt's Chinese translations are missing: install qt6-translations-l10n";
+
+    // With their keys, as on the Chinese message boxes of other systems: shown as 是(Y) and 否(N).
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QFileDialog picker;
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    picker.setFileMode(QFileDialog::Directory);
+    const QString lookIn = picker.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
+    EXPECT_FALSE(lookIn.isEmpty());
+    EXPECT_NE(lookIn, QStringLiteral("Look in:"));
+
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(QLocale::system());
+    qputenv("LANG", lang);
+    qputenv("LC_ALL", all);
 }

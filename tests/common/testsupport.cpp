@@ -1,5 +1,9 @@
 #include "testsupport.h"
 
+#include "platform/programstate.h"
+#include "search/search.h"
+#include "store/textfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -57,14 +61,20 @@ void TempTree::Symlink(const QString& target, const QString& relativeLink) const
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(Path(relativeLink)).constData()), 0);
 }
 
+void ResetProgramState()
+{
+    g_strRootDir.clear();
+    g_tNow = 0;
+    g_strEditingDir.clear();
+    ClearSearchResults();
+    g_nMatchPos = -1;
+    g_nLastMinute = -1;
+    g_nAlertTicks = 0;
+}
+
 QByteArray Utf16File(const QString& text)
 {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
+    return QByteArray("\xFF\xFE", 2) + EncodeUtf16Le(text);
 }
 
 ScopedTimeZone::ScopedTimeZone(const char* zone)

@@ -1,62 +1,11 @@
 #pragma once
 // Shared test helpers: recording ports, temporary trees, byte-level file access, time zones.
-#include "platform/messageport.h"
-#include "platform/shellport.h"
+#include "recordingports.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <deque>
-#include <functional>
-
-// Records every message and question; answers questions from a queue (No when it is empty).
-class RecordingMessagePort final : public MessagePort
-{
-public:
-    RecordingMessagePort() { SetMessagePort(this); }
-    ~RecordingMessagePort() override { SetMessagePort(nullptr); }
-    void ShowMessage(const QString& text) override
-    {
-        messages.append(text);
-        if (onMessage)
-            onMessage(text);
-    }
-    bool AskYesNo(const QString& text) override
-    {
-        questions.append(text);
-        if (answers.empty())
-            return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    QStringList messages;
-    QStringList questions;
-    std::deque<bool> answers;
-    std::function<void(const QString&)> onMessage; // runs inside the "box", e.g. to tick the timer
-};
-
-// Records what is opened and started; the folder picker answers from a queue.
-class RecordingShellPort final : public ShellPort
-{
-public:
-    RecordingShellPort() { SetShellPort(this); }
-    ~RecordingShellPort() override { SetShellPort(nullptr); }
-    void OpenPath(const QString& path) override { opened.append(path); }
-    void StartBatch(const QString& batchPath, const QString& workDir) override
-    {
-        started.append(batchPath);
-        startedIn.append(workDir);
-    }
-    QString BrowseForFolder(const QString& title) override
-    {
-        browseTitles.append(title);
-        return folders.empty() ? QString() : folders.takeFirst();
-    }
-    QStringList opened, started, startedIn, browseTitles, folders;
-};
 
 // A temporary folder tree; paths are given relative to its root with "/".
 class TempTree
@@ -76,6 +25,9 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Puts the program-wide state back as it is at start; runs before every test.
+void ResetProgramState();
 
 // UTF-16LE bytes of a text behind the mark FF FE.
 QByteArray Utf16File(const QString& text);

@@ -1,5 +1,6 @@
 // Hand-edited schedule files: what each reader makes of them. tests/README.md lists the cases.
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -24,7 +25,12 @@ protected:
     QString damagedRead = QStringLiteral("获取定时信息错误，文件%1内容异常，已自动清理！").arg(path);
     QString damagedDue = QStringLiteral("处理定时错误，文件%1内容异常，已自动清理！").arg(path);
 
-    void SetUp() override { MakeLocalTime(2024, 9, 20, 10, 0, 0, g_tNow); }
+    void SetUp() override
+    {
+        MakeLocalTime(2024, 9, 20, 10, 0, 0, g_tNow);
+        SetDamageRecheckPause([] {});
+    }
+    void TearDown() override { SetDamageRecheckPause(nullptr); }
 
     void Put(const QByteArray& bytes) { tree.WriteBytes(kTimerFileName, bytes); }
     QByteArray Bytes() const { return tree.ReadBytes(kTimerFileName); }

@@ -1,5 +1,6 @@
 // A writer killed at random moments leaves every file whole: the old version or the new one.
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -24,19 +25,12 @@ struct ScheduleVersion
     bool weekend;
 };
 
-// Any message in the child means an operation failed; the child then stops with its own code.
-class FailOnMessage final : public MessagePort
-{
-public:
-    void ShowMessage(const QString&) override { ::_exit(3); }
-    bool AskYesNo(const QString&) override { ::_exit(3); }
-};
-
 [[noreturn]] void WriteForever(const QStringList& folders, const QStringList& descs,
                                const QList<ScheduleVersion>& schedules, unsigned seed)
 {
-    FailOnMessage port;
-    SetMessagePort(&port);
+    // Any message in the child means an operation failed; the child then stops with its own code.
+    RecordingMessagePort port;
+    port.onMessage = port.onQuestion = [](const QString&) { ::_exit(3); };
     std::minstd_rand random(seed);
     for (;;) {
         const QString& folder = folders[random() % folders.size()];

@@ -2,6 +2,7 @@
 // and writes of them fail with their messages and change nothing.
 #include "platform/exclusivefile.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"

@@ -1,6 +1,7 @@
 // The due check on worker threads tells the pass exactly which rows its firing procedure would
 // act on: a row it calls not due is one the procedure leaves with no message and no write.
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "reminder/duecheck.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"

@@ -1,6 +1,6 @@
 #include "app/quillbrookdlg.h"
-#include "edit/editing.h"
 #include "platform/localtime.h"
+#include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
@@ -44,9 +44,6 @@ protected:
     void SetUp() override
     {
         SetTimeSource(&TestNow);
-        g_nLastMinute = -1;
-        g_nAlertTicks = 0;
-        g_strEditingDir.clear();
     }
     void TearDown() override { SetTimeSource(nullptr); }
 

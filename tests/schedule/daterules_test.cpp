@@ -1,4 +1,5 @@
 #include "schedtest.h"
+#include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "testsupport.h"
 

@@ -1,4 +1,5 @@
 // Schedules fired one trigger after another through a year with both changes of daylight saving.
+#include "platform/programstate.h"
 #include "schedtest.h"
 #include "schedule/calendar.h"
 #include "schedule/scanformat.h"

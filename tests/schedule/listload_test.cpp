@@ -2,6 +2,7 @@
 // in the same order, the same texts, and the same messages in the same order.
 #include "platform/fileattr.h"
 #include "schedule/listload.h"
+#include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/scan.h"

@@ -1,12 +1,17 @@
 #include "schedtest.h"
+#include "platform/programstate.h"
+#include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
-#include "store/scan.h"
 #include "testsupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <climits>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +35,9 @@ protected:
     TempTree tree;
     QString folder = tree.Root();
     QString file = tree.Path(kTimer);
+
+    ScheduleFile() { SetDamageRecheckPause([] {}); }
+    ~ScheduleFile() override { SetDamageRecheckPause(nullptr); }
 
     void Put(const QString& text) { tree.WriteBytes(kTimer, Lines(text)); }
     QByteArray Bytes() const { return tree.ReadBytes(kTimer); }
@@ -371,4 +379,221 @@ TEST_F(ScheduleFile, KilledWriterLeavesOldOrNewFile)
         const QByteArray now = Bytes();
         EXPECT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
     }
+}
+
+TEST_F(ScheduleFile, NextTriggerTextShowsWhenItFiresOnTheSpringChange)
+{
+    // Berlin, 31 March 2030: the clocks jump from 02:00 to 03:00, so a reminder set for 02:30
+    // fires at 03:00; the list says so, while the schedule keeps its set time.
+    ScopedTimeZone berlin("Europe/Berlin");
+    g_tNow = At(2030, 3, 1, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 2, 30, QStringLiteral("31"), -1, false));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;2;30;31\r\n2030-3-31,3,0\r\n-1\r\n0")));
+    QString sched, next;
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2030-3-31 03:00"));
+    EXPECT_EQ(sched, QStringLiteral("每月31日2点30分触发"));
+
+    // The firing is unchanged: due at the jump, then back to 02:30 in April.
+    g_tNow = At(2030, 3, 31, 3, 0) - 1;
+    EXPECT_FALSE(ProcessDueSchedule(folder));
+    g_tNow += 1;
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;2;30;31\r\n2030-4-30,2,30\r\n-1\r\n0")));
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2030-4-30 02:30"));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ScheduleFile, FailedComputationShowsItsMessageBeforeTheFileGoes)
+{
+    g_tNow = At(2024, 9, 1, 10, 0);
+    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    const QByteArray before = Bytes();
+    // While the box stands the old file is still there, and still held by the writer.
+    bool thereDuringMessage = false, heldDuringMessage = false;
+    messages.onMessage = [&](const QString&) {
+        thereDuringMessage = tree.Exists(kTimer) && Bytes() == before;
+        HeldFile other(file);
+        heldDuringMessage = !other.IsHeld();
+    };
+    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 9, 0, QStringLiteral("0"), -1, false));
+    EXPECT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(thereDuringMessage);
+    EXPECT_TRUE(heldDuringMessage);
+    EXPECT_FALSE(tree.Exists(kTimer));
+}
+
+TEST_F(ScheduleFile, ClockPastTheLastYearNeverDeletesOrFires)
+{
+    // A clock past the last year a trigger can be built in (and one the platform cannot convert)
+    // is the clock's fault, not the file's: every file stays byte for byte, nothing fires.
+    const QString active = QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n3\r\n0");
+    const QString badLine2 = QStringLiteral("1;8;30;31\r\n2026-13-31,8,30\r\n3\r\n0");
+    for (const qint64 now : { At(3001, 1, 1, 0, 0), At(5000, 6, 1, 0, 0), qint64(1) << 62 }) {
+        g_tNow = now;
+        for (const QString& text : { active, badLine2 }) {
+            Put(text);
+            ScheduleFault fault = ScheduleFault::None;
+            EXPECT_FALSE(ProcessDueSchedule(folder, &fault)) << text.toStdString();
+            EXPECT_EQ(fault, ScheduleFault::ClockOutOfRange);
+            EXPECT_EQ(Bytes(), Lines(text));
+        }
+        // The row still shows what the file says.
+        Put(active);
+        QString sched, next;
+        EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+        EXPECT_EQ(sched + u'|' + next, QStringLiteral("每月31日8点30分触发|2026-12-31 08:30"));
+        EXPECT_TRUE(messages.messages.isEmpty());
+        // Saving from the settings dialog keeps the old file and says why.
+        ScheduleFault fault = ScheduleFault::None;
+        EXPECT_FALSE(WriteScheduleFile(folder, SCHED_YEARLY, 9, 0, QStringLiteral("3-5"), -1, false, &fault));
+        EXPECT_EQ(fault, ScheduleFault::ClockOutOfRange);
+        EXPECT_EQ(Bytes(), Lines(active));
+        EXPECT_EQ(messages.messages,
+                  QStringList { folder + QStringLiteral("初始化发生错误，系统时间超出范围，定时未保存！") });
+        messages.messages.clear();
+    }
+    // Once the clock is right again the schedule fires as usual.
+    g_tNow = At(2027, 1, 2, 0, 0);
+    EXPECT_TRUE(ProcessDueSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2027-1-31,8,30\r\n2\r\n0")));
+}
+
+TEST_F(ScheduleFile, ImpossibleTimeInLineTwoFiresOnceAndIsRepaired)
+{
+    // As with a bad date in line 2, line 1's schedule stands: one firing, then a proper trigger.
+    g_tNow = At(2024, 9, 20, 10, 0);
+    for (const QString& line2 : { QStringLiteral("2024-9-15,25,0"), QStringLiteral("2024-9-15,9,60"),
+                                  QStringLiteral("2024-9-15,-1,0"), QStringLiteral("2024-13-15,9,0") }) {
+        SCOPED_TRACE(line2.toStdString());
+        Put(QStringLiteral("1;9;0;15\r\n") + line2 + QStringLiteral("\r\n5\r\n0"));
+        QString sched, next;
+        EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+        EXPECT_EQ(sched, QStringLiteral("每月15日9点0分触发"));
+        EXPECT_TRUE(ProcessDueSchedule(folder));
+        EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;9;0;15\r\n2024-10-15,9,0\r\n4\r\n0")));
+        EXPECT_FALSE(ProcessDueSchedule(folder));
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ScheduleFile, DamagedFileIsRemovedOnlyWhenStillTheSameUnchangedAndDamaged)
+{
+    const QByteArray damaged = Lines(QStringLiteral("1;8;30;31\r\n2024-9-"));
+    const QString whole = QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n-1\r\n1");
+    g_tNow = At(2024, 9, 20, 10, 0);
+    QString sched, next;
+
+    // Written whole in place (as cp does) while the reader waited: read as it now stands.
+    tree.WriteBytes(kTimer, damaged);
+    SetDamageRecheckPause([&] { Put(whole); });
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2024-9-30 08:30"));
+    tree.WriteBytes(kTimer, damaged);
+    EXPECT_TRUE(StopSchedule(folder));
+    EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n0\r\n1")));
+
+    // Still being written (grown, still damaged) or put in its place by a rename: left alone,
+    // without a word.
+    const std::function<void()> changes[] = {
+        [&] { tree.WriteBytes(kTimer, damaged + Lines(QStringLiteral("3")).mid(2)); },
+        [&] {
+            tree.WriteBytes(QStringLiteral("fresh"), damaged);
+            ASSERT_EQ(::rename(QFile::encodeName(tree.Path(QStringLiteral("fresh"))).constData(),
+                               QFile::encodeName(file).constData()),
+                      0);
+        },
+    };
+    for (const auto& change : changes) {
+        tree.WriteBytes(kTimer, damaged);
+        SetDamageRecheckPause(change);
+        ScheduleFault fault = ScheduleFault::None;
+        EXPECT_FALSE(ProcessDueSchedule(folder, &fault));
+        EXPECT_EQ(fault, ScheduleFault::Changing);
+        EXPECT_TRUE(tree.Exists(kTimer));
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // Unchanged after the real pause: removed, with the reader's message.
+    SetDamageRecheckPause(nullptr);
+    tree.WriteBytes(kTimer, damaged);
+    QElapsedTimer timer;
+    timer.start();
+    ScheduleFault fault = ScheduleFault::None;
+    EXPECT_FALSE(GetScheduleTexts(folder, sched, next, &fault));
+    EXPECT_GE(timer.elapsed(), kDamageRecheckMs - 5);
+    EXPECT_EQ(fault, ScheduleFault::Removed);
+    EXPECT_FALSE(tree.Exists(kTimer));
+    EXPECT_EQ(messages.messages, QStringList { kDamagedRead.arg(file) });
+}
+
+TEST_F(ScheduleFile, CleanupIsClaimedOnlyWhenTheFileWent)
+{
+    // A damaged file on a file system mounted read-only stays; each reader says it could not be
+    // removed. Mounting needs a private mount namespace, so the readers run in a child process.
+    const QString kept = QStringLiteral("获取定时信息错误，文件%1内容异常，且无法自动清理！");
+    const QString keptDue = QStringLiteral("处理定时错误，文件%1内容异常，且无法自动清理！");
+    const QByteArray damaged = Lines(QStringLiteral("1;8;30;31"));
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(channel[0]);
+        QStringList failures;
+        auto check = [&](bool ok, const char* what) {
+            if (!ok)
+                failures.append(QString::fromUtf8(what));
+        };
+        const QByteArray mountPoint = QFile::encodeName(folder);
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || ::mount("quillbrook", mountPoint.constData(), "tmpfs", 0, nullptr) != 0) {
+            failures = QStringList { QStringLiteral("SKIP") };
+        } else {
+            tree.WriteBytes(kTimer, damaged);
+            check(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0,
+                  "remount read-only");
+            int mode, hour, minute, count;
+            QString spec, sched, next;
+            bool weekend;
+            const std::function<bool(ScheduleFault*)> readers[] = {
+                [&](ScheduleFault* f) { return ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend, f); },
+                [&](ScheduleFault* f) { return GetScheduleTexts(folder, sched, next, f); },
+                [&](ScheduleFault* f) { return ProcessDueSchedule(folder, f); },
+                [&](ScheduleFault* f) { return StopSchedule(folder, f); },
+            };
+            // Stopping opens the file for writing, which the read-only mount refuses at once.
+            const QString texts[] = { kept, kept, keptDue, kOpenFailed };
+            for (int i = 0; i < 4; ++i) {
+                messages.messages.clear();
+                ScheduleFault fault = ScheduleFault::None;
+                check(!readers[i](&fault), "reader result");
+                check(fault == (i < 3 ? ScheduleFault::NotRemoved : ScheduleFault::None), "fault NotRemoved");
+                check(tree.ReadBytes(kTimer) == damaged, "file kept");
+                check(messages.messages == QStringList { texts[i].arg(file) }, "could-not-remove message");
+            }
+            // Writable again: removed, and now it says so.
+            check(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT, nullptr) == 0, "remount writable");
+            messages.messages.clear();
+            check(!GetScheduleTexts(folder, sched, next), "reader result after remount");
+            check(!tree.Exists(kTimer), "file removed after remount");
+            check(messages.messages == QStringList { kDamagedRead.arg(file) }, "removed message");
+        }
+        const QByteArray report = failures.join(u'\n').toUtf8();
+        (void)!::write(channel[1], report.constData(), report.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    QByteArray report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, n);
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (report == "SKIP")
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_TRUE(report.isEmpty()) << report.toStdString();
 }

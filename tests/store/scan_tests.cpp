@@ -1,5 +1,6 @@
 #include "app/quillbrookdlg.h"
 #include "platform/fileattr.h"
+#include "platform/programstate.h"
 #include "store/desc.h"
 #include "store/scan.h"
 #include "testsupport.h"

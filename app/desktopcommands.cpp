@@ -1,0 +1,54 @@
+// The window's place on the desktop: the root in the title bar and starting at login.
+#include "app/menus.h"
+#include "app/quillbrookdlg.h"
+#include "platform/autostart.h"
+#include "platform/programstate.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// The root as a folder path (g_strRootDir keeps the file system's root as an empty text).
+QString RootFolder()
+{
+    return g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir;
+}
+
+} // namespace
+
+void CQuillbrookDlg::SetCaption(const QString& caption)
+{
+    setWindowTitle(m_showRootInCaption ? caption + QStringLiteral(" — ") + QDir::toNativeSeparators(RootFolder()) : caption);
+}
+
+void CQuillbrookDlg::ShowRootInCaption(bool show)
+{
+    m_showRootInCaption = show;
+    SetCaption(kMainCaption);
+}
+
+void CQuillbrookDlg::ShowAutostartItem(const QString& program)
+{
+    m_strProgram = program;
+    if (m_autostartItem)
+        return;
+    m_autostartItem = AddAutostartItem(m_menu);
+    // The tick shows what is on disk, whoever changed it since.
+    QMenu* view = m_menu->actions().constFirst()->menu();
+    connect(view, &QMenu::aboutToShow, this, [this] { m_autostartItem->setChecked(AutostartEntryPresent()); });
+    m_autostartItem->setChecked(AutostartEntryPresent());
+}
+
+void CQuillbrookDlg::OnAutostart()
+{
+    if (!m_autostartItem)
+        return;
+    if (AutostartEntryPresent())
+        RemoveAutostartEntry();
+    else
+        WriteAutostartEntry(m_strProgram, RootFolder());
+    m_autostartItem->setChecked(AutostartEntryPresent());
+}

@@ -1,0 +1,81 @@
+// The editing commands: set description and schedule, remove management information.
+#include "app/dlgcreate.h"
+#include "app/quillbrookdlg.h"
+#include "platform/fileattr.h"
+#include "platform/messageport.h"
+#include "platform/programstate.h"
+#include "schedule/rowtexts.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
+
+namespace {
+
+// Empties g_strEditingDir however the command ends.
+class EditingDirScope
+{
+public:
+    explicit EditingDirScope(const QString& relative) { g_strEditingDir = relative; }
+    ~EditingDirScope() { g_strEditingDir.clear(); }
+    EditingDirScope(const EditingDirScope&) = delete;
+    EditingDirScope& operator=(const EditingDirScope&) = delete;
+};
+
+} // namespace
+
+void CQuillbrookDlg::OnSetDescAndTimer()
+{
+    const int row = GetSelectionMark();
+    if (row == -1)
+        return;
+    const QString relative = GetItemText(row, 0);
+
+    // Directly below the root: a managed first-level folder hides its sub-folders from the list.
+    if (relative.lastIndexOf(u'/') == 0
+        && !AskYesNo(QStringLiteral("不建议直接管理一级目录，被管理后会忽略下级子目录！是否继续？")))
+        return;
+
+    DlgCreate dlg(this);
+    const QString folder = g_strRootDir + relative;
+    dlg.m_strPath = folder;
+    dlg.m_strDesc = GetItemText(row, 1);
+    // On failure (after its own message) the members keep the dialog's defaults.
+    ReadScheduleForEdit(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute, dlg.m_strSpec, dlg.m_nCount,
+                        dlg.m_bWeekend);
+
+    const EditingDirScope editing(relative);
+    if (dlg.DoModal() != QDialog::Accepted)
+        return;
+
+    // Both files are written on every confirmation, the description first; writing it is what
+    // puts a folder under management.
+    WriteDirDesc(dlg.m_strPath, dlg.m_strDesc);
+    const bool scheduleWritten = WriteScheduleFile(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute,
+                                                   dlg.m_strSpec, dlg.m_nCount, dlg.m_bWeekend);
+
+    if (dlg.m_strPath != folder) {
+        // The user picked another folder: the selected row does not show it, the rebuilt list may.
+        LoadDirList();
+        return;
+    }
+    SetItemText(row, 1, dlg.m_strDesc);
+    if (scheduleWritten) {
+        QString desc, schedText, nextText;
+        ReadDirTexts(dlg.m_strPath, desc, schedText, nextText);
+        SetItemText(row, 2, schedText);
+        SetItemText(row, 3, nextText);
+    }
+}
+
+void CQuillbrookDlg::OnClearManageInfo()
+{
+    const int row = GetSelectionMark();
+    if (row == -1)
+        return;
+    const QString folder = RowFolder(row);
+    if (!AskYesNo(FormatMessage(QStringLiteral("%s管理信息将被清除！是否继续？"), { folder })))
+        return;
+    // A file that is missing or cannot be removed is passed over.
+    DeleteFileW(JoinPath(folder, kDescFileName));
+    DeleteFileW(JoinPath(folder, kTimerFileName));
+    LoadDirList();
+}

@@ -1,8 +1,0 @@
-list(APPEND QB_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/archive.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dirlink.cpp
-)
-list(APPEND QB_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/dircommands.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dlglnk.cpp
-)

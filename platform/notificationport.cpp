@@ -1,0 +1,39 @@
+#include "platform/notificationport.h"
+
+namespace {
+
+class SilentNotificationPort final : public NotificationPort
+{
+public:
+    void Notify(const QString&, const QString&) override {}
+    void CloseAll() override {}
+};
+
+SilentNotificationPort g_silent;
+NotificationPort* g_notifications = &g_silent;
+std::function<void()> g_onActivated;
+
+} // namespace
+
+void SetNotificationPort(NotificationPort* port)
+{
+    g_notifications = port ? port : &g_silent;
+}
+
+NotificationPort& Notifications()
+{
+    return *g_notifications;
+}
+
+void SetNotificationActivation(std::function<void()> handler)
+{
+    g_onActivated = std::move(handler);
+}
+
+void RunNotificationActivation()
+{
+    // A copy: the handler may replace itself while it runs.
+    const std::function<void()> handler = g_onActivated;
+    if (handler)
+        handler();
+}

@@ -1,7 +1,0 @@
-list(APPEND QB_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/reminder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/duecheck.cpp
-)
-list(APPEND QB_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/tick.cpp
-)

@@ -1,3 +1,0 @@
-list(APPEND QB_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/quillbrook.qrc
-)

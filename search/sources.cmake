@@ -1,6 +1,0 @@
-list(APPEND QB_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/search.cpp
-)
-list(APPEND QB_UI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/searchcommands.cpp
-)

@@ -1,5 +1,0 @@
-list(APPEND QB_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/textfile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/desc.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/scan.cpp
-)

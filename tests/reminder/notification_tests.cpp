@@ -1,0 +1,258 @@
+// The desktop notification of a fired reminder, against a stand-in notification service on a
+// private session bus that the test starts and ends.
+#include "app/desktopservices.h"
+#include "app/quillbrookdlg.h"
+#include "platform/dbusnotifications.h"
+#include "platform/localtime.h"
+#include "platform/programstate.h"
+#include "reminder/reminder.h"
+#include "schedule/schedule.h"
+#include "store/desc.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records the calls it receives, as a notification daemon would see them.
+class FakeNotificationService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Call
+    {
+        QString appName;
+        uint replacesId;
+        QString appIcon, summary, body;
+        QStringList actions;
+        QVariantMap hints;
+        int expireTimeout;
+    };
+    QList<Call> calls;
+    QList<uint> closed;
+    QStringList capabilities { QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("body-markup") };
+
+public Q_SLOTS:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+    {
+        calls.append({ appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout });
+        return 100 + uint(calls.size());
+    }
+    void CloseNotification(uint id)
+    {
+        closed.append(id);
+        Q_EMIT NotificationClosed(id, 3);
+    }
+    QStringList GetCapabilities() { return capabilities; }
+
+Q_SIGNALS:
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
+};
+
+// A bus of the test's own, without service activation, so that no installed daemon answers.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty())
+            return;
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                                  "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                                  "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
+                                  "<auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                                  "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n")
+                       .arg(m_dir.path())
+                       .toUtf8());
+        file.close();
+        m_daemon.start(daemon, { QStringLiteral("--config-file=") + config, QStringLiteral("--print-address"),
+                                 QStringLiteral("--nofork") });
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+    QString Address() const { return m_address; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+};
+
+qint64 s_now = 0;
+qint64 TestNow() { return s_now; }
+
+void Scheduled(const TempTree& tree, const QString& relative, const QString& desc, const QString& next)
+{
+    tree.MakeDir(relative);
+    tree.WriteText(relative + u'/' + kDescFileName, desc);
+    tree.WriteText(relative + u'/' + kTimerFileName,
+                   QStringLiteral("2;9;0;2026-12-1,1\r\n") + next + QStringLiteral("\r\n-1\r\n0"));
+}
+
+struct Image
+{
+    int width = 0, height = 0, stride = 0, bits = 0, channels = 0;
+    bool alpha = false;
+    QByteArray data;
+};
+
+Image ImageHint(const QVariant& hint)
+{
+    Image image;
+    const QDBusArgument argument = hint.value<QDBusArgument>();
+    argument.beginStructure();
+    argument >> image.width >> image.height >> image.stride >> image.alpha >> image.bits >> image.channels >> image.data;
+    argument.endStructure();
+    return image;
+}
+
+} // namespace
+
+TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWindowBackAndClearingClosesThem)
+{
+    // No bus at all: nothing fails and nothing is said.
+    RecordingMessagePort messages;
+    RecordingShellPort shell;
+    {
+        const QByteArray oldAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/qb-bus");
+        const std::unique_ptr<NotificationPort> session = CreateDesktopNotifications();
+        session->Notify(kReminderSummary, QStringLiteral("/a"));
+        session->CloseAll();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", oldAddress);
+        DBusNotificationPort none(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/qb-bus"),
+                                                                QStringLiteral("qb-none")),
+                                  {});
+        none.Notify(kReminderSummary, QStringLiteral("/a"));
+        none.CloseAll();
+        QDBusConnection::disconnectFromBus(QStringLiteral("qb-none"));
+    }
+
+    const PrivateBus bus;
+    if (bus.Address().isEmpty())
+        GTEST_SKIP() << "dbus-daemon is missing or did not start: install the dbus package";
+    QDBusConnection client = QDBusConnection::connectToBus(bus.Address(), QStringLiteral("qb-client"));
+    QDBusConnection daemon = QDBusConnection::connectToBus(bus.Address(), QStringLiteral("qb-daemon"));
+    ASSERT_TRUE(client.isConnected() && daemon.isConnected());
+
+    // The program's icon, 64 x 64, goes with each notification.
+    DBusNotificationPort::Sender sender { QStringLiteral("Quillbrook"), QStringLiteral("quillbrook"), QString(),
+                                          ProgramNotificationImage() };
+    // A bus without the service: the reminder is lost quietly.
+    {
+        DBusNotificationPort port(client, sender);
+        port.Notify(kReminderSummary, QStringLiteral("/a"));
+        QTest::qWait(300);
+    }
+
+    FakeNotificationService service;
+    ASSERT_TRUE(daemon.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+    ASSERT_TRUE(daemon.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+    ScopedTimeZone zone("Asia/Shanghai");
+    SetTimeSource(&TestNow);
+    g_nLastMinute = -1;
+    g_nAlertTicks = 0;
+    g_strEditingDir.clear();
+    TempTree tree;
+    // A folder name the service must not read as markup, a description of two lines, a row not due.
+    Scheduled(tree, QStringLiteral("类/<img src=x> & 合同"), QStringLiteral("续签\r\n第二行"), QStringLiteral("2026-12-8,9,0"));
+    Scheduled(tree, QStringLiteral("类/租赁"), QString(), QStringLiteral("2026-12-8,9,15"));
+    Scheduled(tree, QStringLiteral("类/以后"), QStringLiteral("未到"), QStringLiteral("2026-12-9,9,0"));
+    ASSERT_TRUE(MakeLocalTime(2026, 12, 8, 9, 30, 0, s_now));
+
+    DBusNotificationPort port(client, sender);
+    SetNotificationPort(&port);
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.Timer().stop();
+    QStringList expected;
+    for (int row = 0; row < dlg.GetItemCount(); ++row) {
+        const QString relative = dlg.GetItemText(row, 0);
+        if (relative.contains(QStringLiteral("img")))
+            expected.append(QStringLiteral("/类/&lt;img src=x&gt; &amp; 合同\n续签\n2026-12-8 09:00"));
+        else if (relative.contains(QStringLiteral("租赁")))
+            expected.append(QStringLiteral("/类/租赁\n2026-12-8 09:15"));
+    }
+    dlg.OnTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() >= 2; }, 5000));
+    QTest::qWait(100);
+    ASSERT_EQ(service.calls.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const FakeNotificationService::Call& call = service.calls[i];
+        EXPECT_EQ(call.appName, QStringLiteral("Quillbrook"));
+        EXPECT_EQ(call.replacesId, 0u);
+        EXPECT_EQ(call.appIcon, QStringLiteral("quillbrook"));
+        EXPECT_EQ(call.summary, QStringLiteral("定时提醒"));
+        EXPECT_EQ(call.body, expected.value(i));
+        EXPECT_EQ(call.actions, (QStringList { QStringLiteral("default"), QStringLiteral("显示主窗口") }));
+        EXPECT_EQ(call.hints.value(QStringLiteral("urgency")).metaType(), QMetaType::fromType<uchar>());
+        EXPECT_EQ(call.hints.value(QStringLiteral("urgency")).toInt(), 2);
+        const Image icon = ImageHint(call.hints.value(QStringLiteral("image-data")));
+        EXPECT_EQ(std::tie(icon.width, icon.height, icon.stride, icon.alpha, icon.bits, icon.channels),
+                  std::make_tuple(64, 64, 256, true, 8, 4));
+        EXPECT_EQ(icon.data, sender.icon.rgba);
+        EXPECT_EQ(call.expireTimeout, 0);
+    }
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden()); // everything the tick did before still happens
+    EXPECT_EQ(shell.opened.size(), 2);
+
+    // The default action of one of ours restores, raises and activates the window; another
+    // program's notification or another action does nothing.
+    dlg.showMinimized();
+    QApplication::processEvents();
+    Q_EMIT service.ActionInvoked(7, QStringLiteral("default"));
+    Q_EMIT service.ActionInvoked(101, QStringLiteral("other"));
+    QTest::qWait(300);
+    EXPECT_TRUE(dlg.isMinimized());
+    Q_EMIT service.ActionInvoked(101, QStringLiteral("default"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.isVisible() && !dlg.isMinimized(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dlg; }, 5000));
+
+    // Clearing the alert closes both.
+    QTest::mouseClick(dlg.ClearAlertButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.closed.size() >= 2; }, 5000));
+    std::sort(service.closed.begin(), service.closed.end());
+    EXPECT_EQ(service.closed, (QList<uint> { 101, 102 }));
+
+    // A service without markup gets the text as it is.
+    service.capabilities = { QStringLiteral("body") };
+    DBusNotificationPort plain(client, sender);
+    plain.Notify(kReminderSummary, QStringLiteral("/<b>"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 3; }, 5000));
+    EXPECT_EQ(service.calls.last().body, QStringLiteral("/<b>"));
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    SetNotificationPort(nullptr);
+    SetTimeSource(nullptr);
+    daemon.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("qb-client"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("qb-daemon"));
+}
+
+#include "notification_tests.moc"

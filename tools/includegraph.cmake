@@ -1,0 +1,45 @@
+# Checks every #include "folder/..." in the library folders against the one allowed graph:
+# each folder may use only the folders below it.
+#   cmake -DSOURCE_DIR=<tree> -P includegraph.cmake
+# Exits with an error listing each include that goes the wrong way.
+cmake_minimum_required(VERSION 3.25)
+
+set(allowed_platform)
+set(allowed_store    platform)
+set(allowed_schedule store platform)
+set(allowed_search   schedule store platform)
+set(allowed_dirops   schedule store platform)
+set(allowed_edit     schedule store platform)
+set(allowed_reminder schedule store platform)
+set(allowed_app      search dirops edit reminder schedule store platform)
+set(folders platform store schedule search dirops edit reminder app)
+
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+
+set(faults)
+set(checked 0)
+foreach(folder IN LISTS folders)
+  file(GLOB files ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.h)
+  foreach(file IN LISTS files)
+    math(EXPR checked "${checked} + 1")
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" used "${line}")
+      if(used STREQUAL folder OR NOT used IN_LIST folders)
+        continue()
+      endif()
+      if(NOT used IN_LIST allowed_${folder})
+        file(RELATIVE_PATH where ${SOURCE_DIR} ${file})
+        list(APPEND faults "${where}: ${line} (${folder}/ may use: ${allowed_${folder}})")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "Includes against the library graph:\n  ${text}")
+endif()
+message(STATUS "Include graph: ${checked} files, every include goes down the graph")
