@@ -1,6 +1,13 @@
 #include "platform/parallel.h"
 
+#include <QSocketNotifier>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetype)>& work,
                  const std::atomic<bool>* cancel)
@@ -58,4 +65,39 @@ BackgroundJob::~BackgroundJob()
 {
     Cancel();
     m_thread.join();
+}
+
+ThreadWakeup::ThreadWakeup(std::function<void()> handler)
+    : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    , m_handler(std::move(handler))
+{
+    if (m_fd < 0)
+        qFatal("eventfd failed");
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { Woken(); });
+}
+
+ThreadWakeup::~ThreadWakeup()
+{
+    m_notifier.reset();
+    ::close(m_fd);
+}
+
+void ThreadWakeup::Wake()
+{
+    if (m_pending.exchange(true, std::memory_order_acq_rel))
+        return; // a wake is on its way and not yet taken
+    const std::uint64_t one = 1;
+    while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void ThreadWakeup::Woken()
+{
+    std::uint64_t count = 0;
+    while (::read(m_fd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+    // Taken before the handler looks, so a wake during it brings it back.
+    m_pending.exchange(false, std::memory_order_acq_rel);
+    m_handler();
 }

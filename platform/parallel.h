@@ -8,8 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+class QSocketNotifier;
+
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -73,4 +76,27 @@ private:
     std::atomic<bool> m_cancel { false };
     std::atomic<bool> m_finished { false };
     std::thread m_thread;
+};
+
+// Wakes the thread that made it (the window's) from any other: Wake() is cheap and may be called
+// often, and the handler then runs once on the maker's thread, from its event loop, for all the
+// wakes before it. Workers touch no Qt object to do so, only an eventfd, whose write and read
+// also order a worker's writes before the handler's reads for ThreadSanitizer.
+class ThreadWakeup
+{
+public:
+    explicit ThreadWakeup(std::function<void()> handler);
+    ~ThreadWakeup();
+    ThreadWakeup(const ThreadWakeup&) = delete;
+    ThreadWakeup& operator=(const ThreadWakeup&) = delete;
+
+    void Wake();
+
+private:
+    void Woken();
+
+    int m_fd = -1;
+    std::atomic<bool> m_pending { false };
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void()> m_handler;
 };

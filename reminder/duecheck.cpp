@@ -51,3 +51,33 @@ std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, i
                 cancel);
     return states;
 }
+
+bool CheckedRows::MustVisit(int row, const QString& relative) const
+{
+    return row < 0 || row >= relatives.size() || relatives[row] != relative || states[size_t(row)] != DueState::NotDue;
+}
+
+DueCheckJob::DueCheckJob(const QString& root, QStringList relatives, qint64 now, std::function<void()> done)
+{
+    m_rows.relatives = std::move(relatives);
+    m_rows.states.assign(size_t(m_rows.relatives.size()), DueState::Unreadable);
+    QStringList folders;
+    folders.reserve(m_rows.relatives.size());
+    for (const QString& relative : std::as_const(m_rows.relatives))
+        folders.append(relative.isEmpty() ? QString() : root + relative);
+    m_job = std::make_unique<BackgroundJob>(
+        [this, folders = std::move(folders), now](const std::atomic<bool>& cancel) {
+            ParallelFor(folders.size(), kFileWorkers, [&](qsizetype i) {
+                if (!folders[i].isEmpty())
+                    m_rows.states[size_t(i)] = CheckDue(folders[i], now);
+            }, &cancel);
+        },
+        std::move(done));
+}
+
+DueCheckJob::~DueCheckJob() = default;
+
+bool DueCheckJob::Finished() const
+{
+    return m_job->Finished();
+}

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 enum class DueState : unsigned char {
@@ -24,3 +26,35 @@ DueState CheckDue(const QString& folder, qint64 now);
 // not yet read count as Unreadable (their procedure then reads them itself).
 std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, int threads = kFileWorkers,
                                        const std::atomic<bool>* cancel = nullptr);
+
+// The states of a list's rows as the pass checked them, each with the row's column-0 text then.
+struct CheckedRows
+{
+    QStringList relatives;
+    std::vector<DueState> states;
+
+    // Whether the pass visits row, whose column 0 reads relative now: every row but one checked
+    // under that same text and found not due. A row the check did not see, or that moved, is
+    // left to the firing procedure.
+    bool MustVisit(int row, const QString& relative) const;
+};
+
+// The pass's check in the background: the schedule files of root + each relative path, read by
+// worker threads; done runs on a worker once the states are in. Relatives left empty are not read
+// (they count as not checked). The destructor waits for the workers.
+class DueCheckJob
+{
+public:
+    DueCheckJob(const QString& root, QStringList relatives, qint64 now, std::function<void()> done);
+    ~DueCheckJob();
+    DueCheckJob(const DueCheckJob&) = delete;
+    DueCheckJob& operator=(const DueCheckJob&) = delete;
+
+    bool Finished() const;
+    // The states; only once Finished().
+    const CheckedRows& Result() const { return m_rows; }
+
+private:
+    CheckedRows m_rows;
+    std::unique_ptr<BackgroundJob> m_job;
+};
