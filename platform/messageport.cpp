@@ -22,6 +22,12 @@ public:
 
 StderrMessagePort g_stderrPort;
 MessagePort* g_port = &g_stderrPort;
+thread_local MessagePort* t_port = nullptr; // this thread's own port, in front of g_port
+
+MessagePort& Port()
+{
+    return t_port ? *t_port : *g_port;
+}
 
 } // namespace
 
@@ -38,12 +44,23 @@ MessagePort& CurrentMessagePort()
 // A person reads these: names show in their readable form, never as raw bytes.
 void ShowMessage(const QString& text)
 {
-    g_port->ShowMessage(ReadableName(text));
+    Port().ShowMessage(ReadableName(text));
 }
 
 bool AskYesNo(const QString& text)
 {
-    return g_port->AskYesNo(ReadableName(text));
+    return Port().AskYesNo(ReadableName(text));
+}
+
+ThreadMessagePort::ThreadMessagePort(MessagePort& port)
+    : m_previous(t_port)
+{
+    t_port = &port;
+}
+
+ThreadMessagePort::~ThreadMessagePort()
+{
+    t_port = m_previous;
 }
 
 QString FormatMessage(const QString& format, std::initializer_list<QString> values)
