@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 
 // The kinds of call that can be made to fail. Each entry an enumeration returns counts as one
 // attribute query; a copy's opens of its two files count as opens.
@@ -48,7 +49,7 @@ private:
     bool Fails(FsCall call, const QString& path);
 
     static constexpr int kKinds = static_cast<int>(FsCall::Count);
-    std::array<int, kKinds> m_calls {};
+    std::array<std::atomic<int>, kKinds> m_calls {}; // counted from worker threads too
     std::array<int, kKinds> m_failAt {};
     std::array<QStringList, kKinds> m_failPaths;
     qint64 m_freeSpace = -1;
