@@ -15,6 +15,7 @@
 #include "store/scan.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -134,6 +135,7 @@ void CQuillbrookDlg::CreateControls()
     m_list->setAllColumnsShowFocus(true);
     m_list->setItemDelegate(new OneLineDelegate(m_list));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CQuillbrookDlg::OnRClickDirList);
     // The selection mark is the row last selected; keyboard focus alone does not move it.
@@ -322,8 +324,24 @@ void CQuillbrookDlg::OnRClickDirList(const QPoint&)
 {
     if (m_list->selectedItems().isEmpty())
         return;
+    TrackContextMenu(QCursor::pos());
+}
+
+void CQuillbrookDlg::OnContextMenuKey()
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty())
+        return;
+    // The menu opens below the left end of the row it is for, which is brought into view first.
+    m_list->scrollToItem(selected.first());
+    const QRect row = m_list->visualItemRect(selected.first());
+    TrackContextMenu(m_list->viewport()->mapToGlobal(QPoint(qMax(row.left(), 0), row.bottom() + 1)));
+}
+
+void CQuillbrookDlg::TrackContextMenu(const QPoint& globalPos)
+{
     QMenu* menu = CreateContextMenu();
-    QAction* chosen = menu->exec(QCursor::pos());
+    QAction* chosen = menu->exec(globalPos);
     const int id = CommandOf(chosen);
     delete menu;
     if (id != 0)
@@ -372,6 +390,12 @@ bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
             OnSearch();
             return true;
         }
+    }
+    if ((watched == m_list || watched == m_list->viewport()) && event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key: at the selected row, not at the mouse pointer wherever that is.
+        OnContextMenuKey();
+        return true;
     }
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

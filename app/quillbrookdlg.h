@@ -63,6 +63,8 @@ public:
     void OnTimer();
     void OnClearAlert();
     void OnRClickDirList(const QPoint& pos);
+    // The keyboard's Menu key: the context menu at the selected row, none without one.
+    void OnContextMenuKey();
     void OnInitMenuPopup(QMenu* popup);
     void OnCopyListToClipboard();
     void OnOpenDirInExplorer();
@@ -110,6 +112,7 @@ protected:
 
 private:
     void CreateControls();
+    void TrackContextMenu(const QPoint& globalPos);
     void SetupColumns();
     void LayoutTopRow();
     void FitOnceFrameIsKnown();

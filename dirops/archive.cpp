@@ -33,12 +33,13 @@ public:
 
 private:
     // A folder that is the destination (or lies in it), or one already being copied further up, is
-    // passed over: entering it would copy the copy, or go round a link cycle for ever.
+    // passed over: entering it would copy the copy, or go round a link cycle for ever. So is a link
+    // that leads nowhere: its copy would be an empty folder that never was.
     bool PassOver(const QString& folder) const
     {
         const QString real = Fs().CanonicalPath(folder);
         if (real.isEmpty())
-            return false;
+            return true;
         if (!m_destReal.isEmpty() && IsSameOrBelow(real, m_destReal))
             return true;
         return m_active.contains(real);

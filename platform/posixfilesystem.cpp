@@ -153,9 +153,13 @@ std::uint32_t AttributesAt(int dirFd, const char* name)
     struct stat st;
     if (::fstatat(dirFd, name, &st, 0) == 0)
         return AttributesFromStat(st);
-    // A link whose target is missing, or that loops, still exists as an entry.
+    const int followError = errno;
+    // A link whose target is missing, or that loops, still exists as an entry. One whose target
+    // is gone (removed, unmounted) keeps the folder attribute, as a junction does whatever its
+    // target: links in the tree stand for folders.
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-        return FILE_ATTRIBUTE_REPARSE_POINT;
+        return followError == ELOOP ? FILE_ATTRIBUTE_REPARSE_POINT
+                                    : FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     return INVALID_FILE_ATTRIBUTES;
 }
 

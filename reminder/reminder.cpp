@@ -33,7 +33,7 @@ bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& next
 void OpenFiredFolder(const QString& folder)
 {
     Shell().OpenPath(folder);
-    const QString batch = JoinPath(folder, kAutoBatName);
+    const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
     if (PathExists(batch))
         Shell().StartBatch(batch, folder);
 }

@@ -25,8 +25,9 @@ TEST(FileAttributes, FoldersFilesLinksAndMissingEntries)
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt"))), FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dirlink"))), FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("filelink"))), FILE_ATTRIBUTE_ARCHIVE);
-    // A dangling link exists, but is neither a folder nor a file.
-    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dangling"))), FILE_ATTRIBUTE_REPARSE_POINT);
+    // A dangling link exists and, as a junction whatever its target, keeps the folder attribute.
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dangling"))),
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("missing"))), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt/below"))), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(QString()), INVALID_FILE_ATTRIBUTES);
