@@ -1,5 +1,5 @@
 # The two commands a user needs: `make run` and `make test`.
-.PHONY: all deps build run test package test-sanitize bench fuzz clean
+.PHONY: all deps build run test package test-sanitize test-tsan bench fuzz clean
 
 all: build
 
@@ -24,7 +24,11 @@ package: build
 test-sanitize: deps
 	@cmake --workflow --preset sanitize
 
-bench: deps
+test-tsan: deps
+	@cmake --workflow --preset tsan
+
+bench:
+	@./scripts/install-deps.sh bench
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench
 	@./scripts/run-bench.sh build/bench

@@ -3,6 +3,7 @@
 #include "app/descbox.h"
 #include "app/dlgunits.h"
 #include "edit/settingscheck.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/shellport.h"
 #include "ui_dlgcreate.h"
@@ -144,11 +145,13 @@ bool DlgCreate::DoDataExchange(bool save)
     };
 
     if (save) {
-        m_strPath = m_ui->pathEdit->text();
+        // The path is shown readable; left as shown, it still names the folder's exact bytes.
+        if (m_ui->pathEdit->text() != ReadableName(m_strPath))
+            m_strPath = m_ui->pathEdit->text();
         m_strDesc = m_descBox->Text();
         m_strSpec = m_ui->specEdit->text();
     } else {
-        m_ui->pathEdit->setText(m_strPath);
+        m_ui->pathEdit->setText(ReadableName(m_strPath));
         m_descBox->SetText(m_strDesc);
         m_ui->specEdit->setText(m_strSpec);
     }

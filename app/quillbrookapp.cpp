@@ -111,11 +111,13 @@ int CQuillbrookApp::InitInstance()
         CQuillbrookDlg dlg;
         // Found the same way in a staged install tree as in the installed one.
         dlg.SetInstalledDocDir(QDir::cleanPath(m_programDir + u'/' + m_docDirFromBinDir));
-        dlg.OnInitDialog(m_root);
         dlg.ShowRootInCaption(true);
         if (m_installed)
             dlg.ShowAutostartItem(QCoreApplication::applicationFilePath());
-        dlg.exec();
+        // Shown while the list loads; closed meanwhile, it stays closed.
+        dlg.OnInitDialog(m_root, true);
+        if (dlg.isVisible())
+            dlg.exec();
     }
 
     SetNotificationPort(nullptr);

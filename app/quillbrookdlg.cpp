@@ -4,10 +4,12 @@
 #include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/resource.h"
+#include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/notificationport.h"
+#include "reminder/reminderpass.h"
 #include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
@@ -30,11 +32,10 @@
 #include <QTreeWidget>
 #include <QWindow>
 
-#include <functional>
-
 namespace {
 
-// A row shows its description on one line; the text itself keeps its line breaks.
+// A row shows its description on one line; the text itself keeps its line breaks. Column 0 keeps
+// the folder's exact name, which the commands turn back into its path; it is shown readable.
 class OneLineDelegate final : public QStyledItemDelegate
 {
 public:
@@ -46,37 +47,14 @@ public:
         text.replace(QChar::LineSeparator, u' ');
         return text;
     }
-};
 
-// Installed for the length of a load: runs flush before each message or question goes on to the
-// port that was installed before.
-class FlushingMessagePort final : public MessagePort
-{
-public:
-    explicit FlushingMessagePort(std::function<void()> flush)
-        : m_inner(CurrentMessagePort())
-        , m_flush(std::move(flush))
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
-        SetMessagePort(this);
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == 0)
+            option->text = ReadableName(option->text);
     }
-    ~FlushingMessagePort() override { SetMessagePort(&m_inner); }
-    FlushingMessagePort(const FlushingMessagePort&) = delete;
-    FlushingMessagePort& operator=(const FlushingMessagePort&) = delete;
-
-    void ShowMessage(const QString& text) override
-    {
-        m_flush();
-        m_inner.ShowMessage(text);
-    }
-    bool AskYesNo(const QString& text) override
-    {
-        m_flush();
-        return m_inner.AskYesNo(text);
-    }
-
-private:
-    MessagePort& m_inner;
-    std::function<void()> m_flush;
 };
 
 } // namespace
@@ -94,8 +72,6 @@ CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &CQuillbrookDlg::OnTimer);
 }
-
-CQuillbrookDlg::~CQuillbrookDlg() = default;
 
 void CQuillbrookDlg::CreateControls()
 {
@@ -236,7 +212,7 @@ void CQuillbrookDlg::SetupColumns()
     m_list->header()->setSectionsMovable(false);
 }
 
-bool CQuillbrookDlg::OnInitDialog(const QString& rootDir)
+bool CQuillbrookDlg::OnInitDialog(const QString& rootDir, bool showWhileLoading)
 {
     setWindowIcon(m_hIcon);
     g_strRootDir = rootDir.isEmpty() ? QCoreApplication::applicationDirPath() : rootDir;
@@ -244,6 +220,7 @@ bool CQuillbrookDlg::OnInitDialog(const QString& rootDir)
         g_strRootDir.chop(1);
     if (g_strRootDir == QStringLiteral("/"))
         g_strRootDir.clear(); // the root of the file system: paths then begin with the separator
+    SetCaption(kMainCaption); // with the root, where it is shown
     m_btnClearAlert->hide();
     SetupColumns();
     FitToScreen();
@@ -253,46 +230,12 @@ bool CQuillbrookDlg::OnInitDialog(const QString& rootDir)
             window->BringToFront();
     });
     g_tNow = CurrentTime();
+    // A tree on a file server takes a while to read: the window is there meanwhile.
+    if (showWhileLoading)
+        show();
     LoadDirList();
     m_timer.start();
     return true;
-}
-
-void CQuillbrookDlg::LoadDirList()
-{
-    m_list->clear();
-    m_list->setCurrentItem(nullptr);
-    const QStringList paths = CollectRowPaths(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir);
-    const qsizetype rootLength = g_strRootDir.size();
-    // Rows go into the list in batches, which costs the view far less than one at a time. Only a
-    // message box can run the event loop during the load, so the rows are put in before any
-    // message: the tick and the painting then see every row appended so far, as if each had gone
-    // in on its own before its texts were read.
-    QList<QTreeWidgetItem*> pending;
-    const auto flush = [this, &pending] {
-        if (!pending.isEmpty()) {
-            m_list->addTopLevelItems(pending);
-            pending.clear();
-        }
-    };
-    {
-        const FlushingMessagePort port(flush);
-        QString desc, schedText, nextText;
-        for (const QString& path : paths) {
-            auto* item = new QTreeWidgetItem();
-            item->setText(0, path.mid(rootLength));
-            pending.append(item);
-            ReadDirTexts(path, desc, schedText, nextText);
-            item->setText(1, desc);
-            item->setText(2, schedText);
-            item->setText(3, nextText);
-        }
-        flush();
-    }
-    m_list->setCurrentItem(nullptr);
-    m_list->clearSelection();
-    m_selectionMark = -1;
-    ClearSearchResults();
 }
 
 void CQuillbrookDlg::UpdateData(bool save)

@@ -6,8 +6,13 @@
 #include <QString>
 #include <QTimer>
 
-class QAction;
+#include <functional>
+#include <memory>
 #include <vector>
+
+class QAction;
+class ReminderPass;
+struct CheckedRows;
 
 class QLabel;
 class QLineEdit;
@@ -30,9 +35,13 @@ public:
     ~CQuillbrookDlg() override;
 
     // Fixes the root (rootDir, or the program's folder when empty), loads the list, starts the timer.
-    bool OnInitDialog(const QString& rootDir = QString());
-    // Empties and refills the list from the folder tree.
+    // With showWhileLoading the window is shown before the list loads.
+    bool OnInitDialog(const QString& rootDir = QString(), bool showWhileLoading = false);
+    // Empties and refills the list from the folder tree. The folders are read on worker threads;
+    // the event loop runs meanwhile, and the call returns with the list complete.
     void LoadDirList();
+    // True while a load is under way (the window shows the busy cursor).
+    bool IsLoading() const;
     // Moves the search text between edit 1004 and m_strSearch (save: from the control).
     void UpdateData(bool save);
 
@@ -107,6 +116,24 @@ private:
     void SetupColumns();
     void LayoutTopRow();
     void FitOnceFrameIsKnown();
+
+    // The pass proper, once the schedule files are checked: the rows in list order, each that may
+    // be due handed to PassRow, which fires it if it is.
+    void RunPass(const CheckedRows& checked);
+    void PassRow(int row, ReminderPass& pass);
+
+    // File work on worker threads (filework.cpp).
+    struct FileWork;
+    struct FileWorkDeleter
+    {
+        void operator()(FileWork* work) const;
+    };
+    FileWork& Work(); // made on first use
+    void CheckRowsThenPass();
+    void TakeLoadedRows();
+    void ContinueFileWork();
+    void WaitForFileWork(const std::function<bool()>& busy);
+    std::unique_ptr<FileWork, FileWorkDeleter> m_work;
 
     QIcon m_hIcon;
     QTreeWidget* m_list = nullptr;

@@ -1,21 +1,29 @@
 // The performance benchmarks: each operation on a generated tree of managed folders, timed beside
 // a floor that does the same file-system work with plain system calls, then the ratios, the
-// growth from 1,000 to 10,000 folders and the peak memory of the real program.
+// growth from 1,000 to 10,000 folders and the peak memory of the real program. The same trees on
+// a slow share (a mount whose every request waits, see slowfs.cpp) give the window's figures
+// there: each operation until it is complete, beside the floor of reading its files with 16
+// readers at once, and the longest the event loop answered nothing meanwhile.
 #include "benchtree.h"
 #include "floors.h"
 #include "memory.h"
+#include "watchdog.h"
 
 #include "app/quillbrookdlg.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
+#include "reminder/duecheck.h"
 #include "reminder/reminder.h"
+#include "schedule/listload.h"
 #include "search/search.h"
 #include "schedule/rowtexts.h"
 #include "store/scan.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -26,6 +34,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,18 +56,33 @@ public:
 const QString kSearchText = QStringLiteral("类别017|第3类第4号|每11个月|第150类|每7天|文件夹07|类别1|每年3月|已停止");
 const QString kBroadSearch = QStringLiteral("合同|审计|类别017|每月|季度末|借阅|第3类第4号|保密|电子版");
 
+// Readers at once in the parallel floors: what a program reading a share in parallel would use.
+constexpr int kReaders = 16;
+
 struct Fixture
 {
     BenchTree tree;
+    bool share = false;
     std::string rootNative;
     std::unique_ptr<CQuillbrookDlg> dlg;
     std::vector<std::string> folders;   // each row's full path, file-system encoding
+    std::vector<std::string> timerFiles; // each row's schedule file
+    std::vector<std::string> bothFiles;  // each row's description and schedule file
     std::vector<std::u16string> rowTexts; // each row's four texts joined
     std::vector<std::u16string> terms;
     std::vector<std::u16string> broadTerms;
 };
 
-std::map<int, Fixture> g_fixtures;
+// "local/1000", "share/10000": where the tree lies and its rows.
+std::map<std::string, Fixture> g_fixtures;
+
+std::string Key(bool share, int rows)
+{
+    return (share ? "share/" : "local/") + std::to_string(rows);
+}
+
+std::unique_ptr<Watchdog> g_watchdog;
+std::map<std::string, double> g_stalls; // benchmark name -> longest stall of the event loop, ms
 
 // "/rows", the size part of a benchmark's name.
 std::string SizeSuffix(int rows)
@@ -73,9 +97,9 @@ std::u16string ToU16(const QString& text)
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
 }
 
-Fixture& Prepare(int rows)
+Fixture& Prepare(const std::string& key)
 {
-    Fixture& f = g_fixtures.at(rows);
+    Fixture& f = g_fixtures.at(key);
     g_strRootDir = f.tree.root;
     g_strEditingDir.clear();
     g_nAlertTicks = 0;
@@ -88,15 +112,18 @@ void Fail(const char* what)
     std::exit(1);
 }
 
-void SetUpFixture(QTemporaryDir& base, int categories, int perCategory)
+// Builds the tree in base, and reads it through seen (the same folder, or a mount of it).
+void SetUpFixture(const QString& base, const QString& seen, bool share, int categories, int perCategory)
 {
     const int rows = categories * perCategory;
-    Fixture& f = g_fixtures[rows];
-    f.tree.root = base.path() + QStringLiteral("/tree%1").arg(rows);
+    Fixture& f = g_fixtures[Key(share, rows)];
+    f.share = share;
+    f.tree.root = base + QStringLiteral("/tree%1").arg(rows);
     f.tree.categories = categories;
     f.tree.foldersPerCategory = perCategory;
     if (!QDir().mkpath(f.tree.root) || !BuildBenchTree(f.tree))
         Fail("cannot build the tree");
+    f.tree.root = seen + QStringLiteral("/tree%1").arg(rows);
     f.rootNative = QFile::encodeName(f.tree.root).toStdString();
 
     f.dlg = std::make_unique<CQuillbrookDlg>();
@@ -108,6 +135,9 @@ void SetUpFixture(QTemporaryDir& base, int categories, int perCategory)
         Fail("the list does not show every folder");
     for (int row = 0; row < rows; ++row) {
         f.folders.push_back(QFile::encodeName(f.dlg->RowFolder(row)).toStdString());
+        f.timerFiles.push_back(f.folders.back() + "/Quillbrook.Timer");
+        f.bothFiles.push_back(f.folders.back() + "/Quillbrook.desc");
+        f.bothFiles.push_back(f.timerFiles.back());
         f.rowTexts.push_back(ToU16(JoinRowTexts({ f.dlg->GetItemText(row, 0), f.dlg->GetItemText(row, 1),
                                                   f.dlg->GetItemText(row, 2), f.dlg->GetItemText(row, 3) })));
     }
@@ -124,17 +154,18 @@ void SetUpFixture(QTemporaryDir& base, int categories, int perCategory)
 void RegisterAll(int rows)
 {
     const std::string n = SizeSuffix(rows);
+    const std::string key = Key(false, rows);
     const auto add = [](const std::string& name, auto fn) {
         benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond)->UseRealTime();
     };
     for (const bool lock : { false, true })
-        add((lock ? "scan.xfloor" : "scan.floor") + n, [rows, lock](benchmark::State& state) {
-            const Fixture& f = Prepare(rows);
+        add((lock ? "scan.xfloor" : "scan.floor") + n, [key, lock](benchmark::State& state) {
+            const Fixture& f = Prepare(key);
             for (auto _ : state)
                 benchmark::DoNotOptimize(ScanFloor(f.rootNative, lock));
         });
-    add("scan.program" + n, [rows](benchmark::State& state) {
-        const Fixture& f = Prepare(rows);
+    add("scan.program" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
         QString desc, schedText, nextText;
         for (auto _ : state) {
             const QStringList paths = CollectRowPaths(f.tree.root);
@@ -143,8 +174,8 @@ void RegisterAll(int rows)
             benchmark::DoNotOptimize(desc.size());
         }
     });
-    add("load.program" + n, [rows](benchmark::State& state) {
-        Fixture& f = Prepare(rows);
+    add("load.program" + n, [key](benchmark::State& state) {
+        Fixture& f = Prepare(key);
         for (auto _ : state) {
             f.dlg->LoadDirList();
             state.PauseTiming();
@@ -152,21 +183,21 @@ void RegisterAll(int rows)
             state.ResumeTiming();
         }
     });
-    add("load.shown" + n, [rows](benchmark::State& state) {
-        Fixture& f = Prepare(rows);
+    add("load.shown" + n, [key](benchmark::State& state) {
+        Fixture& f = Prepare(key);
         for (auto _ : state) {
             f.dlg->LoadDirList();
             QCoreApplication::processEvents();
         }
     });
     for (const bool lock : { false, true })
-        add((lock ? "tick.xfloor" : "tick.floor") + n, [rows, lock](benchmark::State& state) {
-            const Fixture& f = Prepare(rows);
+        add((lock ? "tick.xfloor" : "tick.floor") + n, [key, lock](benchmark::State& state) {
+            const Fixture& f = Prepare(key);
             for (auto _ : state)
                 benchmark::DoNotOptimize(ScheduleReadFloor(f.folders, lock));
         });
-    add("tick.program" + n, [rows](benchmark::State& state) {
-        Fixture& f = Prepare(rows);
+    add("tick.program" + n, [key](benchmark::State& state) {
+        Fixture& f = Prepare(key);
         for (auto _ : state) {
             g_nLastMinute = -1; // so the tick runs a pass
             f.dlg->OnTimer();
@@ -175,19 +206,19 @@ void RegisterAll(int rows)
         if (g_nAlertTicks != 0)
             state.SkipWithError("a reminder fired during the pass");
     });
-    add("search.floor" + n, [rows](benchmark::State& state) {
-        const Fixture& f = Prepare(rows);
+    add("search.floor" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
         for (auto _ : state)
             benchmark::DoNotOptimize(SubstringFloor(f.rowTexts, f.terms));
     });
-    add("search.program" + n, [rows](benchmark::State& state) {
-        Fixture& f = Prepare(rows);
+    add("search.program" + n, [key](benchmark::State& state) {
+        Fixture& f = Prepare(key);
         for (auto _ : state)
             f.dlg->OnSearch();
         state.counters["matches"] = double(g_arrMatchKeys.size());
     });
-    add("search.broad" + n, [rows](benchmark::State& state) {
-        Fixture& f = Prepare(rows);
+    add("search.broad" + n, [key](benchmark::State& state) {
+        Fixture& f = Prepare(key);
         QLineEdit* edit = f.dlg->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
         edit->setText(kBroadSearch);
         for (auto _ : state)
@@ -195,11 +226,116 @@ void RegisterAll(int rows)
         state.counters["matches"] = double(g_arrMatchKeys.size());
         edit->setText(kSearchText);
     });
-    add("search.broadfloor" + n, [rows](benchmark::State& state) {
-        const Fixture& f = Prepare(rows);
+    add("search.broadfloor" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
         for (auto _ : state)
             benchmark::DoNotOptimize(SubstringFloor(f.rowTexts, f.broadTerms));
     });
+}
+
+// Runs op from the event loop with the watchdog on, once per iteration, and times it until it
+// returns (when the operation is complete). The loop then runs a few ms more, so the layout and
+// painting the operation left behind count to its stall. Keeps the longest stall under the
+// benchmark's name.
+void RunWatched(benchmark::State& state, const std::string& name, const std::function<void()>& op,
+                const std::function<void()>& before = {}, const std::function<void()>& after = {})
+{
+    double& worst = g_stalls[name];
+    for (auto _ : state) {
+        if (before)
+            before();
+        QEventLoop loop;
+        QElapsedTimer clock;
+        g_watchdog->Start();
+        QTimer::singleShot(0, &loop, [&] {
+            clock.start();
+            op();
+            state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+            QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        });
+        loop.exec();
+        worst = std::max(worst, g_watchdog->Stop());
+        if (after)
+            after();
+    }
+}
+
+// The window's figures, on a local tree or on the share: each operation until complete, and the
+// floors of reading the files it reads with 16 readers at once.
+void RegisterWindowFigures(bool share, int rows, int repetitions)
+{
+    const std::string n = SizeSuffix(rows);
+    const std::string key = Key(share, rows);
+    const std::string place = share ? "share." : "local.";
+    const auto add = [&](const std::string& name, auto fn, bool manual) {
+        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond);
+        if (manual)
+            b->UseManualTime();
+        else
+            b->UseRealTime();
+        if (share)
+            b->Iterations(1)->Repetitions(repetitions);
+    };
+    add(place + "floor2" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ParallelReadFloor(f.bothFiles, kReaders));
+    }, false);
+    add(place + "floor1" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ParallelReadFloor(f.timerFiles, kReaders));
+    }, false);
+    // The file work alone, on worker threads: the load's scan and row texts, the pass's check.
+    add(place + "workers.load" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ReadRowsParallel(ScanRowsParallel(f.tree.root).folders).size());
+    }, false);
+    add(place + "workers.check" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        QStringList folders;
+        for (const std::string& folder : f.folders)
+            folders.append(QFile::decodeName(QByteArray::fromStdString(folder)));
+        for (auto _ : state)
+            benchmark::DoNotOptimize(CheckDueParallel(folders, g_tNow).size());
+    }, false);
+    const std::string startup = place + "startup" + n;
+    add(startup, [key, startup, rows](benchmark::State& state) {
+        Fixture& f = Prepare(key);
+        std::unique_ptr<CQuillbrookDlg> dlg;
+        RunWatched(state, startup, [&] {
+            dlg->OnInitDialog(f.tree.root);
+            dlg->show();
+            dlg->Timer().stop();
+        }, [&] { dlg = std::make_unique<CQuillbrookDlg>(); },
+           [&] {
+               if (dlg->GetItemCount() != rows)
+                   state.SkipWithError("the list is not complete");
+               dlg.reset();
+           });
+    }, true);
+    const std::string reload = place + "reload" + n;
+    add(reload, [key, reload](benchmark::State& state) {
+        Fixture& f = Prepare(key);
+        RunWatched(state, reload, [&] { f.dlg->OnReload(); });
+    }, true);
+    const std::string pass = place + "pass" + n;
+    add(pass, [key, pass](benchmark::State& state) {
+        Fixture& f = Prepare(key);
+        RunWatched(state, pass, [&] {
+            g_nLastMinute = -1; // so the tick runs a pass
+            f.dlg->OnTimer();
+            f.dlg->Timer().stop();
+        });
+        if (g_nAlertTicks != 0)
+            state.SkipWithError("a reminder fired during the pass");
+    }, true);
+    const std::string search = place + "search" + n;
+    add(search, [key, search](benchmark::State& state) {
+        Fixture& f = Prepare(key);
+        RunWatched(state, search, [&] { f.dlg->OnSearch(); });
+    }, true);
 }
 
 // Keeps the median of every benchmark (in ms) for the summary.
@@ -249,6 +385,9 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QString program = QStringLiteral(QB_PROGRAM_PATH);
     int memoryRuns = 5;
+    QString shareBacking, shareRoot; // the share's own folder, and the mount that reads it slowly
+    int shareRepetitions = 3;
+    bool large = true; // --small: the 1,000-row trees only
     std::vector<char*> args { argv[0] };
     std::string repetitions = "--benchmark_repetitions=5";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
@@ -264,6 +403,14 @@ int main(int argc, char** argv)
             program = QString::fromLocal8Bit(arg.substr(10));
         else if (arg.rfind("--memory_runs=", 0) == 0)
             memoryRuns = std::atoi(arg.c_str() + 14);
+        else if (arg.rfind("--share_backing=", 0) == 0)
+            shareBacking = QString::fromLocal8Bit(arg.substr(16));
+        else if (arg.rfind("--share_root=", 0) == 0)
+            shareRoot = QString::fromLocal8Bit(arg.substr(13));
+        else if (arg == "--small")
+            large = false;
+        else if (arg.rfind("--share_repetitions=", 0) == 0)
+            shareRepetitions = std::max(1, std::atoi(arg.c_str() + 20));
         else
             args.push_back(argv[i]);
     }
@@ -282,10 +429,25 @@ int main(int argc, char** argv)
     const std::string loadBefore = LoadAverage();
     std::printf("building the trees in %s ...\n", qPrintable(base.path()));
     std::fflush(stdout);
-    SetUpFixture(base, 20, 50);
-    SetUpFixture(base, 200, 50);
-    for (const int rows : { 1000, 10000 })
+    g_watchdog = std::make_unique<Watchdog>();
+    std::vector<int> sizes { 1000 };
+    if (large)
+        sizes.push_back(10000);
+    for (const int rows : sizes)
+        SetUpFixture(base.path(), base.path(), false, rows / 50, 50);
+    const bool share = !shareBacking.isEmpty() && !shareRoot.isEmpty();
+    if (share) {
+        std::printf("building the trees on the share %s ...\n", qPrintable(shareRoot));
+        std::fflush(stdout);
+        for (const int rows : sizes)
+            SetUpFixture(shareBacking, shareRoot, true, rows / 50, 50);
+    }
+    for (const int rows : sizes) {
         RegisterAll(rows);
+        RegisterWindowFigures(false, rows, 0);
+        if (share)
+            RegisterWindowFigures(true, rows, shareRepetitions);
+    }
 
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -295,9 +457,11 @@ int main(int argc, char** argv)
     if (memoryRuns > 0) {
         QTemporaryDir empty;
         for (const int rows : { 0, 1000, 10000 }) {
+            if (rows > 0 && !g_fixtures.count(Key(false, rows)))
+                continue;
             std::vector<long> runs;
             for (int i = 0; i < memoryRuns; ++i)
-                runs.push_back(ProgramPeakKiB(program, rows == 0 ? empty.path() : g_fixtures.at(rows).tree.root));
+                runs.push_back(ProgramPeakKiB(program, rows == 0 ? empty.path() : g_fixtures.at(Key(false, rows)).tree.root));
             peak[rows] = Median(runs);
         }
     }
@@ -360,6 +524,47 @@ int main(int argc, char** argv)
             std::printf("%-24s %6d %9.2f %9s %10.2f %6.2f  (LoadDirList, then the view's layout and paint)\n",
                         "load and show", rows, floor, "", shown, shown / floor);
     }
+
+    // The window: each operation until complete, against reading its files with 16 readers.
+    std::printf("\nthe window, each operation until complete; floor16: its files read once by %d readers at\n"
+                "once; stall: the longest the event loop answered nothing (target <= 100 ms)\n", kReaders);
+    std::printf("%-6s %-24s %6s %10s %10s %6s %7s %9s\n", "place", "figure", "rows", "floor16 ms", "program ms",
+                "ratio", "target", "stall ms");
+    struct WindowFigure { const char* label; const char* program; const char* floor; double target; };
+    const WindowFigure windowFigures[] = {
+        { "start-up list", "startup", "floor2", 4.0 },
+        { "reload", "reload", "floor2", 4.0 },
+        { "pass, nothing due", "pass", "floor1", 2.0 },
+        { "search, nine terms", "search", nullptr, 0.0 },
+    };
+    for (const bool onShare : { false, true }) {
+        const std::string place = onShare ? "share." : "local.";
+        for (const WindowFigure& fig : windowFigures) {
+            for (const int rows : { 1000, 10000 }) {
+                const std::string n = SizeSuffix(rows);
+                const std::string name = place + fig.program + n;
+                const double p = get(name);
+                if (p < 0)
+                    continue;
+                const double f = fig.floor ? get(place + fig.floor + n) : -1;
+                const double stall = g_stalls.count(name) ? g_stalls[name] : -1;
+                char ratio[16] = "", target[16] = "";
+                if (f > 0)
+                    std::snprintf(ratio, sizeof ratio, "%.2f", p / f);
+                const bool judged = onShare && rows == 10000;
+                if (judged && f > 0)
+                    std::snprintf(target, sizeof target, "<= %g", fig.target);
+                std::printf("%-6s %-24s %6d %10s %10.2f %6s %7s %9.1f", onShare ? "share" : "local", fig.label,
+                            rows, f > 0 ? QByteArray::number(f, 'f', 2).constData() : "", p, ratio, target, stall);
+                if (judged)
+                    Verdict((f <= 0 || p / f <= fig.target) && stall <= 100);
+                else
+                    std::printf("\n");
+            }
+        }
+    }
+    if (!share)
+        std::printf("slow share: not measured (no share given: --share_backing and --share_root)\n");
     if (!peak.empty()) {
         std::printf("\npeak memory of the program (VmHWM, median of %d runs)\n", memoryRuns);
         for (const auto& [rows, kib] : peak)
@@ -386,6 +591,7 @@ int main(int argc, char** argv)
     }
     SetShellPort(nullptr);
     g_fixtures.clear();
+    g_watchdog.reset();
     benchmark::Shutdown();
     return g_failures == 0 ? 0 : 2;
 }

@@ -1,5 +1,6 @@
 #include "floors.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -7,11 +8,12 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
-char g_buffer[4096];
+thread_local char g_buffer[4096];
 constexpr int kPathMax = 4096;
 
 // a + "/" + b into out; false when it does not fit.
@@ -103,6 +105,25 @@ long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock)
         if (Join(path, folder.c_str(), "Quillbrook.Timer"))
             bytes += ReadWhole(path, lock);
     }
+    return bytes;
+}
+
+long ParallelReadFloor(const std::vector<std::string>& paths, int readers)
+{
+    std::atomic<size_t> next { 0 };
+    std::atomic<long> bytes { 0 };
+    const auto read = [&] {
+        long mine = 0;
+        for (size_t i = next++; i < paths.size(); i = next++)
+            mine += ReadWhole(paths[i].c_str(), false);
+        bytes += mine;
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < readers; ++i)
+        threads.emplace_back(read);
+    read();
+    for (std::thread& thread : threads)
+        thread.join();
     return bytes;
 }
 

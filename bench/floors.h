@@ -13,5 +13,9 @@ long ScanFloor(const std::string& root, bool lock);
 // Opens, reads and closes the schedule file of every folder (full paths, file-system encoding).
 long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock);
 
+// Opens, reads and closes every file of paths once (plain opens, no lock), with readers threads
+// each taking the next path in turn: the least a program reading these files in parallel waits.
+long ParallelReadFloor(const std::vector<std::string>& paths, int readers);
+
 // Per row, counts the non-empty terms that occur in its text; returns the rows with any.
 int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms);

@@ -1,11 +1,10 @@
 #include "platform/entrypath.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
 
-#include <QFile>
 #include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -36,18 +35,24 @@ QString JoinPath(const QString& folder, const QString& name)
 QString FindEntryPath(const QString& folder, const QString& name)
 {
     const QString exact = JoinPath(folder, name);
-    struct stat st;
-    if (::lstat(NativePath(exact).constData(), &st) == 0)
+    if (PathExists(exact))
         return exact;
-    DIR* dir = ::opendir(NativePath(folder).constData());
-    if (!dir)
-        return exact;
-    const QByteArray wanted = QFile::encodeName(name);
-    QByteArray found;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (SameIgnoringAsciiCase(entry->d_name, wanted) && (found.isEmpty() || found > entry->d_name))
-            found = entry->d_name;
-    }
-    ::closedir(dir);
-    return found.isEmpty() ? exact : JoinPath(folder, QFile::decodeName(found));
+    // Of several spellings the same one is found every time, whatever the enumeration's order.
+    class Finder final : public EntryVisitor
+    {
+    public:
+        explicit Finder(QByteArray wanted) : m_wanted(std::move(wanted)) {}
+        bool Entry(const char* entry, std::uint32_t) override
+        {
+            if (SameIgnoringAsciiCase(entry, m_wanted) && (found.isEmpty() || found > entry))
+                found = entry;
+            return true;
+        }
+        QByteArray found;
+
+    private:
+        QByteArray m_wanted;
+    } finder(EncodeFileName(name));
+    Fs().Enumerate(folder, finder);
+    return finder.found.isEmpty() ? exact : JoinPath(folder, DecodeFileName(finder.found));
 }

@@ -22,18 +22,7 @@ bool PathExists(const QString& path);
 // True when path is base or lies below it (both real paths, "/" separated).
 bool IsSameOrBelow(const QString& path, const QString& base);
 
-// Attributes of the entry name inside the folder opened as dirFd (one system call, no path
-// building); same rules as GetFileAttributesW.
-std::uint32_t GetFileAttributesAt(int dirFd, const char* name);
-
-// Attributes of a directory entry as the enumeration returned it: its type, where the file system
-// gives one, spares the query; links are followed.
-std::uint32_t GetEntryAttributes(int dirFd, const char* name, unsigned char direntType);
-
-// Fault injection for tests: queries of entries with this name fail from now on (empty: none).
-void SetFailingAttributeName(const QByteArray& name);
-
-// The file-system form of a path (UTF-8 bytes).
+// The file-system form of a path: its exact bytes (see filenames.h).
 QByteArray NativePath(const QString& path);
 
 // Removes a file; false when it could not be removed. Never removes a folder.

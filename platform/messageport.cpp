@@ -1,5 +1,7 @@
 #include "platform/messageport.h"
 
+#include "platform/filenames.h"
+
 #include <cstdio>
 
 namespace {
@@ -20,6 +22,12 @@ public:
 
 StderrMessagePort g_stderrPort;
 MessagePort* g_port = &g_stderrPort;
+thread_local MessagePort* t_port = nullptr; // this thread's own port, in front of g_port
+
+MessagePort& Port()
+{
+    return t_port ? *t_port : *g_port;
+}
 
 } // namespace
 
@@ -33,14 +41,26 @@ MessagePort& CurrentMessagePort()
     return *g_port;
 }
 
+// A person reads these: names show in their readable form, never as raw bytes.
 void ShowMessage(const QString& text)
 {
-    g_port->ShowMessage(text);
+    Port().ShowMessage(ReadableName(text));
 }
 
 bool AskYesNo(const QString& text)
 {
-    return g_port->AskYesNo(text);
+    return Port().AskYesNo(ReadableName(text));
+}
+
+ThreadMessagePort::ThreadMessagePort(MessagePort& port)
+    : m_previous(t_port)
+{
+    t_port = &port;
+}
+
+ThreadMessagePort::~ThreadMessagePort()
+{
+    t_port = m_previous;
 }
 
 QString FormatMessage(const QString& format, std::initializer_list<QString> values)
@@ -50,7 +70,7 @@ QString FormatMessage(const QString& format, std::initializer_list<QString> valu
     auto value = values.begin();
     for (qsizetype i = 0; i < format.size(); ++i) {
         if (format[i] == u'%' && i + 1 < format.size() && format[i + 1] == u's' && value != values.end()) {
-            out += *value++;
+            out += ReadableName(*value++);
             ++i;
         } else {
             out += format[i];

@@ -22,5 +22,21 @@ MessagePort& CurrentMessagePort();
 void ShowMessage(const QString& text);
 bool AskYesNo(const QString& text);
 
-// Fills the "%s" places of a message text in order with the given values.
+// Puts port in front of the installed one for the calling thread alone, while it lives. A worker
+// thread gathers with it what its part of a job would show; the window's thread shows it later,
+// in the order the job would have shown it.
+class ThreadMessagePort
+{
+public:
+    explicit ThreadMessagePort(MessagePort& port);
+    ~ThreadMessagePort();
+    ThreadMessagePort(const ThreadMessagePort&) = delete;
+    ThreadMessagePort& operator=(const ThreadMessagePort&) = delete;
+
+private:
+    MessagePort* m_previous;
+};
+
+// Fills the "%s" places of a message text in order with the given values, each in its readable
+// form (filenames.h).
 QString FormatMessage(const QString& format, std::initializer_list<QString> values);

@@ -52,6 +52,8 @@ QString ReadScheduleText(CFile& file, bool whole)
 {
     file.Seek(0);
     QString text = ReadUnicodeText(file);
+    // A file larger than any schedule needs is read as every reader reads it: its first units.
+    whole = whole && file.GetLength() <= kMaxFileReadBytes;
     while (whole && text.size() % kTextCapacity == 0 && !text.isEmpty()) {
         const QString more = ReadUnicodeText(file);
         text += more;

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs the benchmarks of a build folder: timings beside their floors, growth, peak memory.
+# Runs the benchmarks of a build folder: timings beside their floors, growth, peak memory, and the
+# window's figures on a local tree and on a slow share. The share is a FUSE mount (qb_slowfs) of a
+# private folder that delays every request by 1 ms; it is mounted here and taken down on exit.
 # Extra arguments go to the benchmark program (e.g. --benchmark_filter=scan --memory_runs=0).
 set -euo pipefail
 build=${1:-build/bench}
@@ -7,4 +9,54 @@ shift || true
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 echo "date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load:    $(cut -d' ' -f1-3 /proc/loadavg)"
-exec "$build/bench/qb_bench" --program="$build/quillbrook" "$@"
+
+slowfs="$build/bench/qb_slowfs"
+delay_us=${QB_SHARE_DELAY_US:-1000}
+share_args=()
+work=""
+pid=""
+mounted() { grep -qs " $1 fuse" /proc/mounts; }
+cleanup() {
+  if [ -n "$work" ]; then
+    if mounted "$work/mnt"; then
+      fusermount3 -u "$work/mnt" 2>/dev/null || umount -l "$work/mnt" 2>/dev/null || true
+    fi
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+    # Never remove through a mount that is still there.
+    mounted "$work/mnt" || rm -rf "$work"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+why=""
+if [ ! -x "$slowfs" ]; then
+  why="qb_slowfs was not built (the FUSE library, libfuse3-dev, is missing)"
+elif [ ! -c /dev/fuse ]; then
+  why="/dev/fuse is missing"
+elif ! command -v fusermount3 >/dev/null; then
+  why="fusermount3 is missing (package fuse3)"
+else
+  work=$(mktemp -d "${TMPDIR:-/tmp}/qb-share.XXXXXX")
+  mkdir "$work/backing" "$work/mnt"
+  "$slowfs" "$work/backing" "$work/mnt" --delay-us="$delay_us" -f \
+    -o max_threads=64,auto_unmount,fsname=qb_slowfs 2>"$work/slowfs.log" &
+  pid=$!
+  for _ in $(seq 50); do
+    mounted "$work/mnt" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if mounted "$work/mnt"; then
+    echo "share:   FUSE mount $work/mnt, ${delay_us} µs per request"
+    share_args=(--share_backing="$work/backing" --share_root="$work/mnt")
+  else
+    why="the FUSE mount failed: $(head -c 300 "$work/slowfs.log" | tr '\n' ' ')"
+  fi
+fi
+[ -z "$why" ] || echo "slow share: skipped, $why"
+
+"$build/bench/qb_bench" --program="$build/quillbrook" "${share_args[@]}" "$@"

@@ -1,4 +1,5 @@
 #include "app/quillbrookdlg.h"
+#include "faultfilesystem.h"
 #include "platform/fileattr.h"
 #include "platform/programstate.h"
 #include "store/desc.h"
@@ -163,9 +164,12 @@ TEST(Scan, AnAttributeFailureEndsThatEnumerationOnlyWithOneMessage)
     tree.MakeDir(QStringLiteral("C/bad"));
     tree.MakeDir(QStringLiteral("C/good"));
     tree.MakeDir(QStringLiteral("E"));
-    SetFailingAttributeName("bad");
-    QStringList rows = CollectRowPaths(tree.Root());
-    SetFailingAttributeName({});
+    QStringList rows;
+    {
+        FaultFileSystem fs;
+        fs.FailOnPath(FsCall::Attributes, QStringLiteral("bad"));
+        rows = CollectRowPaths(tree.Root());
+    }
 
     EXPECT_EQ(messages.messages, QStringList { tree.Path(QStringLiteral("C/bad")) + QStringLiteral("获取属性异常！") });
     // The second level keeps what came before the failing entry; the first level goes on.

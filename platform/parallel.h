@@ -1,0 +1,102 @@
+#pragma once
+// File work on worker threads. A tree on a file server answers each request after a network
+// round trip; reading many files at once overlaps those waits, so the window's thread never waits
+// for them. The system's own procedures (those that fire, write or show messages) stay on the
+// window's thread; workers read, and gather what a read would show.
+#include "platform/messageport.h"
+
+#include <QString>
+#include <QStringList>
+
+class QSocketNotifier;
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Reads in flight at once: enough to cover a share's round trips, few enough for its server.
+constexpr int kFileWorkers = 16;
+
+// Runs work(i) for every i in [0, count) on up to threads threads, the calling thread being one
+// of them, each taking the next i in turn; returns when every started item is done. Once cancel is
+// set, the items not yet started are skipped.
+void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetype)>& work,
+                 const std::atomic<bool>* cancel = nullptr);
+
+// Which of count items are done, and how many from the first on without a gap: results can be
+// handed on in list order while later ones are still being worked on.
+class InOrderProgress
+{
+public:
+    explicit InOrderProgress(qsizetype count);
+    // Marks item i done; true when the run of done items from the first grew by it. The writes
+    // to item i's result before this call are seen by a thread that then reads DonePrefix.
+    bool MarkDone(qsizetype i);
+    qsizetype DonePrefix() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<char> m_done;
+    qsizetype m_prefix = 0;
+};
+
+// Gathers the messages instead of showing them; a question is answered No (no file work asks).
+class CollectingMessagePort final : public MessagePort
+{
+public:
+    void ShowMessage(const QString& text) override { messages.append(text); }
+    bool AskYesNo(const QString& text) override
+    {
+        messages.append(text);
+        return false;
+    }
+    QStringList messages;
+};
+
+// Runs work on a thread of its own. work is given a flag that Cancel sets; done runs on that
+// thread once work has returned, cancelled or not. The destructor cancels and waits.
+class BackgroundJob
+{
+public:
+    BackgroundJob(std::function<void(const std::atomic<bool>& cancel)> work, std::function<void()> done);
+    ~BackgroundJob();
+    BackgroundJob(const BackgroundJob&) = delete;
+    BackgroundJob& operator=(const BackgroundJob&) = delete;
+
+    void Cancel() { m_cancel = true; }
+    bool Cancelled() const { return m_cancel; }
+    // True once work has returned (and done has run).
+    bool Finished() const { return m_finished; }
+
+private:
+    std::atomic<bool> m_cancel { false };
+    std::atomic<bool> m_finished { false };
+    std::thread m_thread;
+};
+
+// Wakes the thread that made it (the window's) from any other: Wake() is cheap and may be called
+// often, and the handler then runs once on the maker's thread, from its event loop, for all the
+// wakes before it. Workers touch no Qt object to do so, only an eventfd, whose write and read
+// also order a worker's writes before the handler's reads for ThreadSanitizer.
+class ThreadWakeup
+{
+public:
+    explicit ThreadWakeup(std::function<void()> handler);
+    ~ThreadWakeup();
+    ThreadWakeup(const ThreadWakeup&) = delete;
+    ThreadWakeup& operator=(const ThreadWakeup&) = delete;
+
+    void Wake();
+
+private:
+    void Woken();
+
+    int m_fd = -1;
+    std::atomic<bool> m_pending { false };
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void()> m_handler;
+};

@@ -1,0 +1,83 @@
+#include "reminder/duecheck.h"
+
+#include "platform/exclusivefile.h"
+#include "platform/fileattr.h"
+#include "schedule/calendar.h"
+#include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
+#include "store/desc.h"
+#include "store/textfile.h"
+
+namespace {
+
+// More than any zone's distance from UTC, as the firing procedure's own shortcut takes it.
+constexpr qint64 kZoneSlack = 2 * 86400;
+
+} // namespace
+
+DueState CheckDue(const QString& folder, qint64 now)
+{
+    // The procedure's load steps: an open without sharing, one buffer's worth, the lines.
+    const QString path = JoinPath(folder, kTimerFileName);
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return PathExists(path) ? DueState::Unreadable : DueState::NotDue;
+    const QString text = ReadUnicodeText(file);
+    file.Close();
+    QStringList lines;
+    SplitLines(text, lines);
+    if (lines.size() < 3)
+        return DueState::Unreadable; // the procedure looks again, and removes it and says so
+    ScheduleRecord record;
+    record.Decode(lines);
+    if (record.mode == SCHED_NONE || record.count == 0)
+        return DueState::NotDue;
+
+    const StoredTrigger& n = record.next;
+    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
+    if (inRange && DaysFromCivil(n.year, n.month, n.day) * 86400 + qint64(n.hour) * 3600 + qint64(n.minute) * 60 - kZoneSlack > now)
+        return DueState::NotDue;
+    qint64 t = 0;
+    if (inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t) && t > now)
+        return DueState::NotDue;
+    return DueState::Due;
+}
+
+std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, int threads,
+                                       const std::atomic<bool>* cancel)
+{
+    std::vector<DueState> states(size_t(folders.size()), DueState::Unreadable);
+    ParallelFor(folders.size(), threads, [&](qsizetype i) { states[size_t(i)] = CheckDue(folders[i], now); },
+                cancel);
+    return states;
+}
+
+bool CheckedRows::MustVisit(int row, const QString& relative) const
+{
+    return row < 0 || row >= relatives.size() || relatives[row] != relative || states[size_t(row)] != DueState::NotDue;
+}
+
+DueCheckJob::DueCheckJob(const QString& root, QStringList relatives, qint64 now, std::function<void()> done)
+{
+    m_rows.relatives = std::move(relatives);
+    m_rows.states.assign(size_t(m_rows.relatives.size()), DueState::Unreadable);
+    QStringList folders;
+    folders.reserve(m_rows.relatives.size());
+    for (const QString& relative : std::as_const(m_rows.relatives))
+        folders.append(relative.isEmpty() ? QString() : root + relative);
+    m_job = std::make_unique<BackgroundJob>(
+        [this, folders = std::move(folders), now](const std::atomic<bool>& cancel) {
+            ParallelFor(folders.size(), kFileWorkers, [&](qsizetype i) {
+                if (!folders[i].isEmpty())
+                    m_rows.states[size_t(i)] = CheckDue(folders[i], now);
+            }, &cancel);
+        },
+        std::move(done));
+}
+
+DueCheckJob::~DueCheckJob() = default;
+
+bool DueCheckJob::Finished() const
+{
+    return m_job->Finished();
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The list load's file work off the window's thread: the scan of the root and the reads of every
+// row's texts run on worker threads. What the load would show (the enumerations' and the schedule
+// files' messages) is gathered, not shown, and handed out in the order the load shows it: the
+// scan's messages first, then each row's with that row, rows in list order.
+#include "platform/parallel.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct ScannedRows
+{
+    QStringList folders;  // full paths of the rows, in list order
+    QStringList messages; // what the enumerations would show, in order
+};
+
+// The rows CollectRowPaths gives for root, in the same order; the first-level folders are looked
+// into in parallel. Cancelled, it returns what it has.
+ScannedRows ScanRowsParallel(const QString& root, int threads = kFileWorkers,
+                             const std::atomic<bool>* cancel = nullptr);
+
+struct LoadedRow
+{
+    QString folder; // full path
+    QString desc, schedText, nextText;
+    QStringList messages; // what reading its texts would show, before they go into the row
+};
+
+// ReadDirTexts for one folder, with its messages gathered.
+LoadedRow ReadRowQuietly(const QString& folder);
+
+// ReadRowQuietly for every folder, in parallel; the rows in list order.
+std::vector<LoadedRow> ReadRowsParallel(const QStringList& folders, int threads = kFileWorkers);
+
+// A whole load in the background: the scan, then the rows' texts, handed out in list order as the
+// rows from the first on are ready.
+class ListLoadJob
+{
+public:
+    // notify runs on a worker thread whenever more is ready to take, and once the load is over.
+    ListLoadJob(QString root, std::function<void()> notify, int threads = kFileWorkers);
+    ~ListLoadJob(); // cancels and waits for the workers
+    ListLoadJob(const ListLoadJob&) = delete;
+    ListLoadJob& operator=(const ListLoadJob&) = delete;
+
+    void Cancel();
+
+    struct Ready
+    {
+        bool scanned = false;      // the scan has ended: scanMessages and rowCount are set
+        QStringList scanMessages;  // the scan's messages, in the first take after the scan only
+        qsizetype rowCount = 0;    // rows the scan found
+        std::vector<LoadedRow> rows; // the rows after those taken before, in list order
+        bool finished = false;     // the last row is in rows or was taken before
+    };
+    // What is ready since the last take (window's thread).
+    Ready Take();
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<BackgroundJob> m_job;
+};

@@ -1,0 +1,98 @@
+#include "platform/messageport.h"
+#include "platform/parallel.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+TEST(Parallel, EveryItemOnceOnBoundedThreadsAndCancelSkipsTheRest)
+{
+    constexpr qsizetype kItems = 2000;
+    std::vector<std::atomic<int>> runs(kItems);
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    ParallelFor(kItems, 4, [&](qsizetype i) {
+        ++runs[size_t(i)];
+        const std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+    });
+    for (const std::atomic<int>& n : runs)
+        ASSERT_EQ(n.load(), 1);
+    EXPECT_LE(threads.size(), 4u);
+
+    ParallelFor(0, 16, [](qsizetype) { FAIL(); });
+
+    std::atomic<bool> cancel { false };
+    std::atomic<int> done { 0 };
+    ParallelFor(kItems, 3, [&](qsizetype i) {
+        if (i == 10)
+            cancel = true;
+        ++done;
+    }, &cancel);
+    EXPECT_LT(done.load(), 20); // at most the items already taken when the flag went up
+}
+
+TEST(Parallel, InOrderProgressGrowsOnlyWithoutGaps)
+{
+    InOrderProgress progress(4);
+    EXPECT_FALSE(progress.MarkDone(2));
+    EXPECT_EQ(progress.DonePrefix(), 0);
+    EXPECT_TRUE(progress.MarkDone(0));
+    EXPECT_EQ(progress.DonePrefix(), 1);
+    EXPECT_TRUE(progress.MarkDone(1));
+    EXPECT_EQ(progress.DonePrefix(), 3); // 2 was waiting behind 1
+    EXPECT_TRUE(progress.MarkDone(3));
+    EXPECT_EQ(progress.DonePrefix(), 4);
+}
+
+TEST(Parallel, ThreadMessagePortTakesThatThreadsMessagesOnly)
+{
+    RecordingMessagePort shown;
+    CollectingMessagePort gathered;
+    std::thread worker([&] {
+        const ThreadMessagePort scope(gathered);
+        ShowMessage(QStringLiteral("worker"));
+        EXPECT_FALSE(AskYesNo(QStringLiteral("question")));
+    });
+    worker.join();
+    ShowMessage(QStringLiteral("window"));
+    EXPECT_EQ(gathered.messages, (QStringList { QStringLiteral("worker"), QStringLiteral("question") }));
+    EXPECT_EQ(shown.messages, QStringList { QStringLiteral("window") });
+
+    {
+        CollectingMessagePort inner;
+        const ThreadMessagePort outer(gathered);
+        {
+            const ThreadMessagePort nested(inner);
+            ShowMessage(QStringLiteral("inner"));
+        }
+        ShowMessage(QStringLiteral("outer")); // the previous port is back
+        EXPECT_EQ(inner.messages, QStringList { QStringLiteral("inner") });
+    }
+    EXPECT_EQ(gathered.messages.last(), QStringLiteral("outer"));
+    EXPECT_EQ(shown.messages.size(), 1);
+}
+
+TEST(Parallel, BackgroundJobRunsDoneOnceAndTheDestructorCancelsAndWaits)
+{
+    std::atomic<int> done { 0 };
+    {
+        BackgroundJob job([](const std::atomic<bool>&) {}, [&] { ++done; });
+        while (!job.Finished())
+            std::this_thread::yield();
+    }
+    EXPECT_EQ(done.load(), 1);
+
+    std::atomic<bool> sawCancel { false };
+    {
+        BackgroundJob job([&](const std::atomic<bool>& cancel) {
+            while (!cancel)
+                std::this_thread::yield();
+            sawCancel = true;
+        }, [&] { ++done; });
+    }
+    EXPECT_TRUE(sawCancel.load());
+    EXPECT_EQ(done.load(), 2);
+}
