@@ -77,16 +77,28 @@ void CQuillbrookDlg::WaitForFileWork(const std::function<bool()>& busy)
 void CQuillbrookDlg::LoadDirList()
 {
     FileWork& work = Work();
+    // A load under way is dropped and this one begins again from the scan. What the dropped one
+    // read but did not show yet is shown still: a damaged file it removed is not read again.
+    QStringList dropped;
     if (work.load)
-        work.load.reset(); // a load under way is dropped; this one begins again from the scan
+        dropped = work.load->Stop();
     else
         QApplication::setOverrideCursor(Qt::BusyCursor);
-    ++work.loadNumber;
-    work.taking = false;
+    const int number = ++work.loadNumber;
     m_list->clear();
     m_list->setCurrentItem(nullptr);
     work.load = std::make_unique<ListLoadJob>(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir,
                                               [&work] { work.wakeup.Wake(); });
+    work.taking = !dropped.isEmpty(); // the new rows wait for these messages
+    for (const QString& message : std::as_const(dropped)) {
+        ShowMessage(message);
+        if (work.loadNumber != number)
+            return; // a reload in the message box has run to its end
+    }
+    if (work.taking) {
+        work.taking = false;
+        work.wakeup.Wake();
+    }
     // A reload during the wait runs to its end inside it, so the list is complete either way.
     WaitForFileWork([&work] { return work.load != nullptr; });
 }

@@ -118,7 +118,25 @@ ListLoadJob::~ListLoadJob() = default;
 
 void ListLoadJob::Cancel()
 {
-    m_job->Cancel();
+    if (m_job)
+        m_job->Cancel();
+}
+
+QStringList ListLoadJob::Stop()
+{
+    m_job.reset();
+    QStringList messages;
+    const std::lock_guard lock(m_state->mutex);
+    State& s = *m_state;
+    if (!s.scanned)
+        return messages;
+    if (!s.scanTaken)
+        messages = s.scan.messages;
+    s.scanTaken = true;
+    // Rows never read have no messages.
+    for (; s.taken < qsizetype(s.rows.size()); ++s.taken)
+        messages += s.rows[size_t(s.taken)].messages;
+    return messages;
 }
 
 ListLoadJob::Ready ListLoadJob::Take()

@@ -49,6 +49,9 @@ public:
     ListLoadJob& operator=(const ListLoadJob&) = delete;
 
     void Cancel();
+    // Cancels and waits for the workers. Returns what the rows read but not taken would show, and
+    // the scan's messages if they were not taken, in the order a load shows them.
+    QStringList Stop();
 
     struct Ready
     {

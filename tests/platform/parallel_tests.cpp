@@ -2,6 +2,7 @@
 #include "platform/parallel.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -95,4 +96,37 @@ TEST(Parallel, BackgroundJobRunsDoneOnceAndTheDestructorCancelsAndWaits)
     }
     EXPECT_TRUE(sawCancel.load());
     EXPECT_EQ(done.load(), 2);
+}
+
+TEST(ThreadWakeup, WakesFromManyThreadsRunTheHandlerOnTheMakersThreadForAllOfThem)
+{
+    int calls = 0;
+    std::atomic<int> published { 0 };
+    int seen = 0;
+    std::thread::id where;
+    ThreadWakeup wakeup([&] {
+        ++calls;
+        where = std::this_thread::get_id();
+        seen = published.load(std::memory_order_relaxed);
+    });
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 8; ++t)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                published.fetch_add(1, std::memory_order_relaxed);
+                wakeup.Wake();
+            }
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    QCoreApplication::processEvents();
+    // Coalesced into one call that sees every wake before it; nothing is left pending.
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seen, 4000);
+    EXPECT_EQ(where, std::this_thread::get_id());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 1);
+    wakeup.Wake();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 2);
 }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 qint64 At(int year, int month, int day, int hour, int minute, int second = 0)
@@ -155,4 +157,28 @@ TEST(DueCheck, InParallelTheStatesComeInListOrder)
     const std::atomic<bool> cancel { true };
     const std::vector<DueState> cancelled = CheckDueParallel(folders, now, 4, &cancel);
     EXPECT_EQ(cancelled, std::vector<DueState>(folders.size(), DueState::Unreadable));
+}
+
+TEST(DueCheck, ThePassSkipsOnlyRowsFoundNotDueUnderTheSameText)
+{
+    ScopedTimeZone zone("Asia/Shanghai");
+    TempTree tree;
+    const QString later = QStringLiteral("1;10;0;9\r\n2026-12-9,10,0\r\n2\r\n0");
+    for (const char* name : { "a", "b", "c" })
+        tree.MakeDir(QString::fromLatin1(name));
+    tree.WriteText(QStringLiteral("a/") + kTimerFileName, later);
+    tree.WriteText(QStringLiteral("b/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0\r\n2\r\n0"));
+    tree.WriteText(QStringLiteral("c/") + kTimerFileName, later);
+    // The third row is under edit: not read.
+    DueCheckJob job(tree.Root(), { QStringLiteral("/a"), QStringLiteral("/b"), QString() }, At(2026, 12, 8, 10, 0), {});
+    while (!job.Finished())
+        std::this_thread::yield();
+    const CheckedRows& rows = job.Result();
+    EXPECT_EQ(rows.states, (std::vector<DueState> { DueState::NotDue, DueState::Due, DueState::Unreadable }));
+    EXPECT_FALSE(rows.MustVisit(0, QStringLiteral("/a")));
+    EXPECT_TRUE(rows.MustVisit(1, QStringLiteral("/b")));
+    EXPECT_TRUE(rows.MustVisit(2, QStringLiteral("/c")));
+    // The list was loaded again meanwhile: a row that moved, or is new, is read by the procedure.
+    EXPECT_TRUE(rows.MustVisit(1, QStringLiteral("/a")));
+    EXPECT_TRUE(rows.MustVisit(3, QStringLiteral("/d")));
 }
