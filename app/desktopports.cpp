@@ -1,5 +1,7 @@
 #include "app/desktopports.h"
 
+#include "platform/filenames.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -15,23 +17,38 @@ QWidget* DialogParent()
     return modal ? modal : QApplication::activeWindow();
 }
 
+// Texts carry folder names and file contents: shown as they are, never read as markup (a name
+// like <img src=...> would otherwise make the box load a file).
+int RunPlainBox(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons,
+                QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, QApplication::applicationName(), QString(), buttons, DialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
 } // namespace
 
 void QtMessagePort::ShowMessage(const QString& text)
 {
-    QMessageBox::information(DialogParent(), QApplication::applicationName(), text, QMessageBox::Ok);
+    RunPlainBox(QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtMessagePort::AskYesNo(const QString& text)
 {
-    return QMessageBox::question(DialogParent(), QApplication::applicationName(), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    return RunPlainBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
 
 void DesktopShellPort::OpenPath(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // A name that is not UTF-8 goes to the desktop as its exact bytes, percent-encoded.
+    QDesktopServices::openUrl(HasRawBytes(path)
+                                  ? QUrl::fromEncoded("file://" + EncodeFileName(path).toPercentEncoding("/"))
+                                  : QUrl::fromLocalFile(path));
 }
 
 void DesktopShellPort::StartBatch(const QString& batchPath, const QString& workDir)

@@ -1,4 +1,5 @@
 // The directory commands: archive to the previous year, link an outside folder.
+#include "app/archiveprogress.h"
 #include "app/dlglnk.h"
 #include "app/quillbrookdlg.h"
 #include "dirops/archive.h"
@@ -10,7 +11,8 @@ void CQuillbrookDlg::OnArchivePrevYear()
     const int row = GetSelectionMark();
     if (row == -1)
         return;
-    ArchiveToYearFolder(RowFolder(row), ArchiveYearOf(g_tNow));
+    ArchiveProgress progress(this);
+    ArchiveToYearFolder(RowFolder(row), ArchiveYearOf(g_tNow), progress.Callback());
 }
 
 void CQuillbrookDlg::OnLinkExternalDir()

@@ -1,7 +1,9 @@
 #include "app/dlgcreate.h"
 
+#include "app/descbox.h"
 #include "app/dlgunits.h"
 #include "edit/settingscheck.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/shellport.h"
 #include "ui_dlgcreate.h"
@@ -25,17 +27,6 @@ const ModeItem kModes[] = {
     { u"每几个月触发", u"如：2024-9-15,1 表示从2024年9月15日开始，每1个月触发一次" },
 };
 
-// The description keeps CR LF line breaks, as the stored files have them; the box uses LF.
-QString DescToControl(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
-
-QString DescFromControl(QString text)
-{
-    return text.replace(u'\n', QStringLiteral("\r\n"));
-}
-
 } // namespace
 
 DlgCreate::DlgCreate(QWidget* parent)
@@ -46,6 +37,7 @@ DlgCreate::DlgCreate(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     m_cbMode = m_ui->modeCombo;
+    m_descBox = new DescriptionBox(m_ui->descEdit);
     m_cbMode->setMaxVisibleItems(4);
     PlaceControls();
 
@@ -153,12 +145,14 @@ bool DlgCreate::DoDataExchange(bool save)
     };
 
     if (save) {
-        m_strPath = m_ui->pathEdit->text();
-        m_strDesc = DescFromControl(m_ui->descEdit->toPlainText());
+        // The path is shown readable; left as shown, it still names the folder's exact bytes.
+        if (m_ui->pathEdit->text() != ReadableName(m_strPath))
+            m_strPath = m_ui->pathEdit->text();
+        m_strDesc = m_descBox->Text();
         m_strSpec = m_ui->specEdit->text();
     } else {
-        m_ui->pathEdit->setText(m_strPath);
-        m_ui->descEdit->setPlainText(DescToControl(m_strDesc));
+        m_ui->pathEdit->setText(ReadableName(m_strPath));
+        m_descBox->SetText(m_strDesc);
         m_ui->specEdit->setText(m_strSpec);
     }
     if (!exchangeInt(m_ui->hourEdit, m_nHour) || !exchangeInt(m_ui->minuteEdit, m_nMinute))

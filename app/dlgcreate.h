@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class DescriptionBox;
 class QComboBox;
 
 namespace Ui {
@@ -56,4 +57,5 @@ private:
     void PlaceControls();
 
     std::unique_ptr<Ui::DlgCreate> m_ui;
+    DescriptionBox* m_descBox = nullptr; // keeps the description's line breaks as stored
 };

@@ -47,17 +47,20 @@ void CQuillbrookDlg::OnSetDescAndTimer()
         return;
 
     // Both files are written on every confirmation, the description first; writing it is what
-    // puts a folder under management.
+    // puts a folder under management. The row shows the new description whatever that write gave,
+    // before the schedule is written, so a message of the schedule write stands over it.
+    const bool sameFolder = dlg.m_strPath == folder;
     WriteDirDesc(dlg.m_strPath, dlg.m_strDesc);
+    if (sameFolder)
+        SetItemText(row, 1, dlg.m_strDesc);
     const bool scheduleWritten = WriteScheduleFile(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute,
                                                    dlg.m_strSpec, dlg.m_nCount, dlg.m_bWeekend);
 
-    if (dlg.m_strPath != folder) {
+    if (!sameFolder) {
         // The user picked another folder: the selected row does not show it, the rebuilt list may.
         LoadDirList();
         return;
     }
-    SetItemText(row, 1, dlg.m_strDesc);
     if (scheduleWritten) {
         QString desc, schedText, nextText;
         ReadDirTexts(dlg.m_strPath, desc, schedText, nextText);
@@ -74,8 +77,9 @@ void CQuillbrookDlg::OnClearManageInfo()
     const QString folder = RowFolder(row);
     if (!AskYesNo(FormatMessage(QStringLiteral("%s管理信息将被清除！是否继续？"), { folder })))
         return;
-    // A file that is missing or cannot be removed is passed over.
-    DeleteFileW(JoinPath(folder, kDescFileName));
-    DeleteFileW(JoinPath(folder, kTimerFileName));
+    // The files as found, whatever the case of their names; one that is missing or cannot be
+    // removed is passed over.
+    DeleteFileW(FindEntryPath(folder, kDescFileName));
+    DeleteFileW(FindEntryPath(folder, kTimerFileName));
     LoadDirList();
 }

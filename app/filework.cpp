@@ -8,6 +8,7 @@
 #include "platform/parallel.h"
 #include "platform/programstate.h"
 #include "reminder/duecheck.h"
+#include "reminder/reminderpass.h"
 #include "schedule/listload.h"
 #include "search/search.h"
 
@@ -153,6 +154,7 @@ void CQuillbrookDlg::TakeLoadedRows()
     m_list->clearSelection();
     m_selectionMark = -1;
     ClearSearchResults();
+    PassMessages().Reset(); // a reload shows every standing condition once more
     work.load.reset();
     work.taking = false;
     QApplication::restoreOverrideCursor();

@@ -2,6 +2,7 @@
 #include "app/listtext.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
@@ -20,7 +21,7 @@ void CQuillbrookDlg::OnCopyListToClipboard()
         QList<QStringList> rows;
         rows.reserve(GetItemCount());
         for (int row = 0; row < GetItemCount(); ++row)
-            rows.append({ GetItemText(row, 0), GetItemText(row, 1), GetItemText(row, 2), GetItemText(row, 3) });
+            rows.append({ ReadableName(GetItemText(row, 0)), GetItemText(row, 1), GetItemText(row, 2), GetItemText(row, 3) });
         text = FormatListText(rows);
     } catch (const std::bad_alloc&) {
         clipboard->clear();

@@ -4,12 +4,18 @@
 #include "app/dlgunits.h"
 #include "app/menus.h"
 #include "app/resource.h"
+#include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/notificationport.h"
+#include "reminder/reminderpass.h"
+#include "schedule/rowtexts.h"
+#include "search/search.h"
+#include "store/scan.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,7 +34,8 @@
 
 namespace {
 
-// A row shows its description on one line; the text itself keeps its line breaks.
+// A row shows its description on one line; the text itself keeps its line breaks. Column 0 keeps
+// the folder's exact name, which the commands turn back into its path; it is shown readable.
 class OneLineDelegate final : public QStyledItemDelegate
 {
 public:
@@ -39,6 +46,14 @@ public:
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         text.replace(QChar::LineSeparator, u' ');
         return text;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == 0)
+            option->text = ReadableName(option->text);
     }
 };
 
@@ -120,6 +135,7 @@ void CQuillbrookDlg::CreateControls()
     m_list->setAllColumnsShowFocus(true);
     m_list->setItemDelegate(new OneLineDelegate(m_list));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CQuillbrookDlg::OnRClickDirList);
     // The selection mark is the row last selected; keyboard focus alone does not move it.
@@ -308,8 +324,24 @@ void CQuillbrookDlg::OnRClickDirList(const QPoint&)
 {
     if (m_list->selectedItems().isEmpty())
         return;
+    TrackContextMenu(QCursor::pos());
+}
+
+void CQuillbrookDlg::OnContextMenuKey()
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    if (selected.isEmpty())
+        return;
+    // The menu opens below the left end of the row it is for, which is brought into view first.
+    m_list->scrollToItem(selected.first());
+    const QRect row = m_list->visualItemRect(selected.first());
+    TrackContextMenu(m_list->viewport()->mapToGlobal(QPoint(qMax(row.left(), 0), row.bottom() + 1)));
+}
+
+void CQuillbrookDlg::TrackContextMenu(const QPoint& globalPos)
+{
     QMenu* menu = CreateContextMenu();
-    QAction* chosen = menu->exec(QCursor::pos());
+    QAction* chosen = menu->exec(globalPos);
     const int id = CommandOf(chosen);
     delete menu;
     if (id != 0)
@@ -358,6 +390,12 @@ bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
             OnSearch();
             return true;
         }
+    }
+    if ((watched == m_list || watched == m_list->viewport()) && event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key: at the selected row, not at the mouse pointer wherever that is.
+        OnContextMenuKey();
+        return true;
     }
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QAction;
+class ReminderPass;
 struct CheckedRows;
 
 class QLabel;
@@ -62,6 +63,8 @@ public:
     void OnTimer();
     void OnClearAlert();
     void OnRClickDirList(const QPoint& pos);
+    // The keyboard's Menu key: the context menu at the selected row, none without one.
+    void OnContextMenuKey();
     void OnInitMenuPopup(QMenu* popup);
     void OnCopyListToClipboard();
     void OnOpenDirInExplorer();
@@ -109,6 +112,7 @@ protected:
 
 private:
     void CreateControls();
+    void TrackContextMenu(const QPoint& globalPos);
     void SetupColumns();
     void LayoutTopRow();
     void FitOnceFrameIsKnown();
@@ -116,7 +120,7 @@ private:
     // The pass proper, once the schedule files are checked: the rows in list order, each that may
     // be due handed to PassRow, which fires it if it is.
     void RunPass(const CheckedRows& checked);
-    void PassRow(int row);
+    void PassRow(int row, ReminderPass& pass);
 
     // File work on worker threads (filework.cpp).
     struct FileWork;

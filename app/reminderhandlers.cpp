@@ -5,6 +5,7 @@
 #include "platform/programstate.h"
 #include "reminder/duecheck.h"
 #include "reminder/reminder.h"
+#include "reminder/reminderpass.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -29,6 +30,7 @@ void CQuillbrookDlg::OnTimer()
 
 void CQuillbrookDlg::RunPass(const CheckedRows& checked)
 {
+    ReminderPass pass;
     for (int row = 0; row < GetItemCount(); ++row) {
         const QString relative = GetItemText(row, 0);
         if (relative == g_strEditingDir)
@@ -36,8 +38,9 @@ void CQuillbrookDlg::RunPass(const CheckedRows& checked)
         // A row found not due would be left at once, without a word and unwritten.
         if (!checked.MustVisit(row, relative))
             continue;
-        PassRow(row);
+        PassRow(row, pass);
     }
+    pass.Finish();
     m_timer.start(1000);
 
     if (g_nAlertTicks > 0) {
@@ -46,19 +49,22 @@ void CQuillbrookDlg::RunPass(const CheckedRows& checked)
     }
 }
 
-void CQuillbrookDlg::PassRow(int row)
+void CQuillbrookDlg::PassRow(int row, ReminderPass& pass)
 {
     const QString relative = GetItemText(row, 0);
     QString schedText, nextText, dueText;
-    if (!FireDueReminder(g_strRootDir + relative, schedText, nextText, &dueText))
+    const RowFired fired = pass.FireRow(g_strRootDir + relative, schedText, nextText, &dueText);
+    if (fired == RowFired::NotDue)
         return;
     SetItemText(row, 2, schedText);
     SetItemText(row, 3, nextText);
     SelectRow(row);
     g_nAlertTicks = 1;
     m_btnClearAlert->show();
-    // Seen even when the window is minimised or on another workspace.
-    Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
+    // Seen even when the window is minimised or on another workspace; the folders not opened are
+    // named together after the pass.
+    if (fired == RowFired::Opened)
+        Notifications().Notify(kReminderSummary, ReminderNotificationBody(relative, GetItemText(row, 1), dueText));
 }
 
 void CQuillbrookDlg::OnClearAlert()

@@ -1,5 +1,6 @@
 // The search buttons: "搜索" ranks the rows and shows the best one, "下一条" steps down the ranking.
 #include "app/quillbrookdlg.h"
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "search/search.h"
 
@@ -34,7 +35,8 @@ void CQuillbrookDlg::OnSearch()
     g_arrRowTexts.reserve(rows);
     for (int row = 0; row < rows; ++row) {
         const QTreeWidgetItem* item = m_list->topLevelItem(row);
-        g_arrRowTexts.append(JoinRowTexts({ item->text(0), item->text(1), item->text(2), item->text(3) }));
+        // A name is searched as it is shown.
+        g_arrRowTexts.append(JoinRowTexts({ ReadableName(item->text(0)), item->text(1), item->text(2), item->text(3) }));
     }
 
     QStringList terms;

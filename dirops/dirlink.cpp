@@ -1,26 +1,32 @@
 #include "dirops/dirlink.h"
 
 #include "platform/fileattr.h"
+#include "platform/filesystem.h"
 #include "platform/messageport.h"
 
 #include <QFileInfo>
 #include <QStringList>
 
-#include <unistd.h>
-
 namespace {
+
+// Something is at path once links are followed (a dangling link is not).
+bool LeadsSomewhere(const QString& path)
+{
+    const std::uint32_t attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && attributes != FILE_ATTRIBUTE_REPARSE_POINT;
+}
 
 // True when the folder the link goes into lies in the root once links on the way are followed; a
 // folder linked in earlier leads outside, and a new link there would land in the outside folder.
 bool ParentStaysInRoot(const QString& root, const QString& linkPath)
 {
-    const QString realRoot = QFileInfo(root.isEmpty() ? QStringLiteral("/") : root).canonicalFilePath();
+    const QString realRoot = Fs().CanonicalPath(root.isEmpty() ? QStringLiteral("/") : root);
     if (realRoot.isEmpty())
         return true; // no root to compare with; the creation fails on its own
     QString folder = linkPath.left(qMax<qsizetype>(0, linkPath.lastIndexOf(u'/')));
-    while (folder.size() > root.size() && !QFileInfo::exists(folder))
+    while (folder.size() > root.size() && !LeadsSomewhere(folder))
         folder.truncate(folder.lastIndexOf(u'/'));
-    const QString real = QFileInfo(folder.isEmpty() ? QStringLiteral("/") : folder).canonicalFilePath();
+    const QString real = Fs().CanonicalPath(folder.isEmpty() ? QStringLiteral("/") : folder);
     return real.isEmpty() || IsSameOrBelow(real, realRoot);
 }
 
@@ -33,9 +39,7 @@ bool CreateDirJunction(QString externalDir, QString linkPath)
         return false;
     }
     // A link's relative target would be read from the link's own folder; the user meant it from here.
-    const QByteArray target = NativePath(QFileInfo(externalDir).absoluteFilePath());
-    const QByteArray link = NativePath(linkPath);
-    ::symlink(target.constData(), link.constData()); // success is judged by what exists below
+    Fs().MakeLink(QFileInfo(externalDir).absoluteFilePath(), linkPath); // judged by what exists below
     if (!PathExists(linkPath)) {
         ShowMessage(FormatMessage(QStringLiteral("%s创建失败！"), { linkPath }));
         return false;

@@ -1,13 +1,20 @@
 #pragma once
-// A file opened without sharing. The open takes an exclusive lock (flock, LOCK_NB): it fails at
-// once when another process, or another open in this process, holds the file. The lock is
-// advisory; every opener in this program takes it.
+// A file opened without sharing. The open takes an exclusive lock (flock, LOCK_NB): when another
+// process, or another open in this process, holds the file it tries again for about half a
+// second, then fails. The lock is advisory; every opener in this program takes it.
 //
 // Writes never touch the file in place: they build the new content in memory and Close()
 // replaces the file atomically (temporary sibling, fsync, rename) while the lock is held, so a
-// crash leaves either the old or the new content, never a torn file.
+// crash leaves either the old or the new content, never a torn file. Only Close() stores: a CFile
+// destroyed while open (an early return, an exception) discards what was written.
+#include "platform/filesystem.h"
+
 #include <QByteArray>
 #include <QString>
+
+// No file of this program is read past this many bytes: its formats need a few KiB at most, and
+// a huge file under one of its names must not be loaded into memory.
+constexpr qint64 kMaxFileReadBytes = 16 * 1024;
 
 class CFile
 {
@@ -19,7 +26,7 @@ public:
     };
 
     CFile() = default;
-    ~CFile();
+    ~CFile(); // discards, as Abort()
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
@@ -29,9 +36,13 @@ public:
 
     qint64 GetPosition() const { return m_pos; }
     void Seek(qint64 pos) { m_pos = pos; }
-    // Reads up to maxBytes at the position; returns the bytes read (fewer at the end of the file).
+    // The file's length when it was opened (0 for a file being created).
+    qint64 GetLength() const { return m_file.Size(); }
+    // Reads up to maxBytes at the position; returns the bytes read (fewer at the end of the file,
+    // none past kMaxFileReadBytes).
     QByteArray Read(qint64 maxBytes);
-    // Writes at the position, growing the file as needed.
+    // Writes at the position, growing the file as needed. Writing into an existing file keeps at
+    // most its first kMaxFileReadBytes around what is written.
     void Write(const QByteArray& bytes);
     void SetLength(qint64 length);
 
@@ -50,25 +61,10 @@ private:
 
     QString m_path;
     Mode m_mode = modeRead;
-    int m_fd = -1;
+    LockedFile m_file; // not open for a new file, which has nothing to lock yet
     bool m_open = false;
     qint64 m_pos = 0;
     bool m_dirty = false;
     bool m_loaded = false; // m_content holds the whole file
     QByteArray m_content;
 };
-
-// The pieces of an atomic replacement, for writers that stream their content (the archive copy):
-// a hidden temporary file beside the target (same folder, so the rename stays on one file system),
-// every byte written, and the commit that syncs it and renames it over the target.
-int CreateTempSibling(const QByteArray& nativeTarget, QByteArray& nativeTemp);
-bool WriteAllBytes(int fd, const char* data, qint64 size);
-// Closes fd; when ok so far, syncs and renames temp over target. The temporary file never stays.
-bool CommitTempSibling(int fd, bool ok, const QByteArray& nativeTemp, const QByteArray& nativeTarget);
-
-// Replaces the file at path by content atomically. Used by CFile::Close; exposed for tests.
-bool ReplaceFileContent(const QString& path, const QByteArray& content);
-
-// Removes the temporary siblings of path that a writer killed before its rename left behind.
-// Called by a writer that holds the file's lock, so no live writer of that file owns them.
-void RemoveStaleTemporaries(const QString& path);

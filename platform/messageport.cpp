@@ -1,5 +1,7 @@
 #include "platform/messageport.h"
 
+#include "platform/filenames.h"
+
 #include <cstdio>
 
 namespace {
@@ -39,14 +41,15 @@ MessagePort& CurrentMessagePort()
     return *g_port;
 }
 
+// A person reads these: names show in their readable form, never as raw bytes.
 void ShowMessage(const QString& text)
 {
-    Port().ShowMessage(text);
+    Port().ShowMessage(ReadableName(text));
 }
 
 bool AskYesNo(const QString& text)
 {
-    return Port().AskYesNo(text);
+    return Port().AskYesNo(ReadableName(text));
 }
 
 ThreadMessagePort::ThreadMessagePort(MessagePort& port)
@@ -67,7 +70,7 @@ QString FormatMessage(const QString& format, std::initializer_list<QString> valu
     auto value = values.begin();
     for (qsizetype i = 0; i < format.size(); ++i) {
         if (format[i] == u'%' && i + 1 < format.size() && format[i + 1] == u's' && value != values.end()) {
-            out += *value++;
+            out += ReadableName(*value++);
             ++i;
         } else {
             out += format[i];

@@ -37,5 +37,6 @@ private:
     MessagePort* m_previous;
 };
 
-// Fills the "%s" places of a message text in order with the given values.
+// Fills the "%s" places of a message text in order with the given values, each in its readable
+// form (filenames.h).
 QString FormatMessage(const QString& format, std::initializer_list<QString> values);

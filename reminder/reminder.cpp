@@ -1,6 +1,7 @@
 #include "reminder/reminder.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
@@ -9,18 +10,32 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
+bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
+                     ScheduleFault* fault)
 {
-    if (!ProcessDueSchedule(folder, nullptr, dueText))
+    if (!AdvanceDueReminder(folder, schedText, nextText, dueText, fault))
+        return false;
+    OpenFiredFolder(folder);
+    return true;
+}
+
+bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
+                        ScheduleFault* fault)
+{
+    if (!ProcessDueSchedule(folder, fault, dueText))
         return false;
     schedText.clear();
     nextText.clear();
     GetScheduleTexts(folder, schedText, nextText);
+    return true;
+}
+
+void OpenFiredFolder(const QString& folder)
+{
     Shell().OpenPath(folder);
-    const QString batch = JoinPath(folder, kAutoBatName);
+    const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
     if (PathExists(batch))
         Shell().StartBatch(batch, folder);
-    return true;
 }
 
 bool TickRunsPass(int minute)
@@ -30,7 +45,7 @@ bool TickRunsPass(int minute)
 
 QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due)
 {
-    QStringList lines { relative };
+    QStringList lines { ReadableName(relative) };
     const qsizetype end = description.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}]")));
     const QString first = description.left(end).trimmed();
     if (!first.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 // Firing one folder's reminder, without a window.
+#include "schedule/schedule.h"
+
 #include <QString>
 
 inline const QString kAutoBatName = QStringLiteral("auto.bat");
@@ -7,8 +9,14 @@ inline const QString kReminderSummary = QStringLiteral("定时提醒");
 
 // When the folder's schedule is due, advances it, opens the folder and starts its auto.bat (if an
 // entry of that name exists), fills the row's new schedule texts (and dueText, when given, with
-// the trigger that fell due) and returns true.
-bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr);
+// the trigger that fell due) and returns true. fault, when given, tells what the due check met.
+bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
+                     ScheduleFault* fault = nullptr);
+// The two halves of it: advancing a due schedule (and the row's texts), then opening the folder and
+// starting its auto.bat.
+bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
+                        ScheduleFault* fault = nullptr);
+void OpenFiredFolder(const QString& folder);
 
 // The text of a fired reminder's notification: the row's path, the first line of its description
 // (left out when empty) and the trigger that fell due, one a line.

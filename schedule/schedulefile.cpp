@@ -52,6 +52,8 @@ QString ReadScheduleText(CFile& file, bool whole)
 {
     file.Seek(0);
     QString text = ReadUnicodeText(file);
+    // A file larger than any schedule needs is read as every reader reads it: its first units.
+    whole = whole && file.GetLength() <= kMaxFileReadBytes;
     while (whole && text.size() % kTextCapacity == 0 && !text.isEmpty()) {
         const QString more = ReadUnicodeText(file);
         text += more;
@@ -102,12 +104,23 @@ Load ConfirmDamaged(CFile& file, const QString& path, const QString& firstText, 
 // The steps every reader of a schedule file begins with. With keepOpen the file is opened for
 // rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
 // A file of fewer than three lines is damaged (see ConfirmDamaged); three lines gain a fourth "0".
-Load LoadSchedule(const QString& path, const DamageTexts& damage, QStringList& lines, ScheduleFault* fault,
+Load LoadSchedule(const QString& folder, const DamageTexts& damage, QStringList& lines, ScheduleFault* fault,
                   CFile* keepOpen = nullptr)
 {
     CFile local;
     CFile& file = keepOpen ? *keepOpen : local;
-    if (!file.Open(path, keepOpen ? CFile::modeReadWrite : CFile::modeRead)) {
+    const CFile::Mode mode = keepOpen ? CFile::modeReadWrite : CFile::modeRead;
+    // The program's spelling is opened first, so a folder that has it costs no look at the others.
+    QString path = JoinPath(folder, kTimerFileName);
+    bool opened = file.Open(path, mode);
+    if (!opened && !PathExists(path)) {
+        const QString found = FindEntryPath(folder, kTimerFileName);
+        if (found == path)
+            return Load::NoFile;
+        path = found;
+        opened = file.Open(path, mode);
+    }
+    if (!opened) {
         if (!PathExists(path))
             return Load::NoFile;
         ShowMessage(FormatMessage(kMsgOpenFailed, { path }));
@@ -127,9 +140,11 @@ Load LoadSchedule(const QString& path, const DamageTexts& damage, QStringList& l
     return Load::Lines;
 }
 
+// The schedule file to write: the one found, whatever the case of its name; a new one gets
+// kTimerFileName.
 QString SchedulePath(const QString& folder)
 {
-    return JoinPath(folder, kTimerFileName);
+    return FindEntryPath(folder, kTimerFileName);
 }
 
 // Builds a list text piece by piece in one buffer; the texts are formed for every row of every
@@ -241,7 +256,7 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
 {
     QStringList lines;
     ScheduleRecord record { mode, hour, minute, QString(), {}, 0, 0 };
-    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
+    switch (LoadSchedule(folder, kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
     case Load::NoFile: record.mode = SCHED_NONE; break;
     case Load::Lines: record.Decode(lines); break;
@@ -275,7 +290,7 @@ QString TriggerText(const StoredTrigger& t)
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
 {
     QStringList lines;
-    switch (LoadSchedule(SchedulePath(folder), kDamagedRead, lines, fault)) {
+    switch (LoadSchedule(folder, kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
     case Load::NoFile:
         schedText.clear();
@@ -327,7 +342,7 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 {
     QStringList lines;
-    if (LoadSchedule(SchedulePath(folder), kDamagedDue, lines, fault) != Load::Lines)
+    if (LoadSchedule(folder, kDamagedDue, lines, fault) != Load::Lines)
         return false;
     ScheduleRecord record;
     record.Decode(lines);
@@ -367,10 +382,9 @@ bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 
 bool StopSchedule(QString folder, ScheduleFault* fault)
 {
-    const QString path = SchedulePath(folder);
     CFile file;
     QStringList lines;
-    switch (LoadSchedule(path, kDamagedRead, lines, fault, &file)) {
+    switch (LoadSchedule(folder, kDamagedRead, lines, fault, &file)) {
     case Load::Failed: return false;
     case Load::NoFile: return true; // nothing to stop, and nothing is created
     case Load::Lines: break;

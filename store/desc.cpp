@@ -5,20 +5,18 @@
 #include "platform/messageport.h"
 #include "store/textfile.h"
 
-QString JoinPath(const QString& folder, const QString& name)
-{
-    return folder + u'/' + name;
-}
-
 bool IsManagedDir(const QString& folder)
 {
-    const std::uint32_t attributes = GetFileAttributesW(JoinPath(folder, kDescFileName));
+    // The program's spelling first: most folders have it, and then no other is looked for.
+    std::uint32_t attributes = GetFileAttributesW(JoinPath(folder, kDescFileName));
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        attributes = GetFileAttributesW(FindEntryPath(folder, kDescFileName));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_ARCHIVE);
 }
 
 bool WriteDirDesc(const QString& folder, const QString& text)
 {
-    const QString path = JoinPath(folder, kDescFileName);
+    const QString path = FindEntryPath(folder, kDescFileName);
     CFile file;
     if (!file.Open(path, CFile::modeCreate)) {
         ShowMessage(FormatMessage(QStringLiteral("%s创建失败！"), { path }));
@@ -37,6 +35,11 @@ bool WriteDirDesc(const QString& folder, const QString& text)
 QString ReadDirDesc(const QString& folder)
 {
     QString text;
-    ReadTextFile(JoinPath(folder, kDescFileName), text);
+    const QString path = JoinPath(folder, kDescFileName);
+    if (!ReadTextFile(path, text) && !PathExists(path)) {
+        const QString found = FindEntryPath(folder, kDescFileName);
+        if (found != path)
+            ReadTextFile(found, text);
+    }
     return text;
 }

@@ -1,11 +1,11 @@
 #pragma once
-// The description file: a folder is managed exactly when it holds one.
+// The description file: a folder is managed exactly when it holds one. Its name is found
+// whatever the case of its letters; a new one is written as kDescFileName.
+#include "platform/entrypath.h"
+
 #include <QString>
 
 inline const QString kDescFileName = QStringLiteral("Quillbrook.desc");
-
-// folder + separator + name, the one way paths are joined.
-QString JoinPath(const QString& folder, const QString& name);
 
 // True when the folder's description file exists as a file (archive attribute).
 bool IsManagedDir(const QString& folder);

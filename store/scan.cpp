@@ -1,34 +1,44 @@
 #include "store/scan.h"
 
 #include "platform/fileattr.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
 #include "platform/messageport.h"
 #include "store/desc.h"
 
-#include <QFile>
-#include <dirent.h>
-
 namespace {
+
+// Takes the entries that carry the wanted attribute; the first entry whose attributes cannot be
+// read ends the enumeration with its message.
+class EntryCollector final : public EntryVisitor
+{
+public:
+    EntryCollector(const QString& folder, QStringList& names, std::uint32_t wanted)
+        : m_folder(folder), m_names(names), m_wanted(wanted)
+    {
+    }
+    bool Entry(const char* name, std::uint32_t attributes) override
+    {
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            ShowMessage(FormatMessage(QStringLiteral("%s获取属性异常！"),
+                                      { JoinPath(m_folder, DecodeFileName(name)) }));
+            return false;
+        }
+        if (attributes & m_wanted)
+            m_names.append(DecodeFileName(name));
+        return true;
+    }
+
+private:
+    const QString& m_folder;
+    QStringList& m_names;
+    std::uint32_t m_wanted;
+};
 
 void ListEntries(const QString& folder, QStringList& names, std::uint32_t wanted)
 {
-    DIR* dir = ::opendir(NativePath(folder).constData());
-    if (!dir)
-        return;
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        const std::uint32_t attributes = GetEntryAttributes(dirFd, name, entry->d_type);
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            ShowMessage(FormatMessage(QStringLiteral("%s获取属性异常！"),
-                                      { JoinPath(folder, QFile::decodeName(name)) }));
-            break;
-        }
-        if (attributes & wanted)
-            names.append(QFile::decodeName(name));
-    }
-    ::closedir(dir);
+    EntryCollector collector(folder, names, wanted);
+    Fs().Enumerate(folder, collector); // a folder that cannot be read lists nothing
 }
 
 } // namespace

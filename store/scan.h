@@ -3,9 +3,10 @@
 #include <QString>
 #include <QStringList>
 
-// Appends the names of folder's sub-folders (links to folders included), in file-system order.
-// A folder that cannot be read appends nothing. An entry whose attributes cannot be read shows
-// "%s获取属性异常！" with its path and ends the enumeration, keeping what was found.
+// Appends the names of folder's sub-folders (links to folders included, and links whose target is
+// gone), in file-system order. A folder that cannot be read appends nothing. An entry whose
+// attributes cannot be read shows "%s获取属性异常！" with its path and ends the enumeration,
+// keeping what was found.
 void ListSubDirs(QString folder, QStringList& names);
 // The same for the entries that are files.
 void ListDirFiles(QString folder, QStringList& names);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -283,6 +284,89 @@ TEST_F(EditCommands, FailedDescriptionWriteStillWritesSchedule)
     EXPECT_TRUE(tree.Exists(QStringLiteral("分类A/文档1/") + kTimer));
     EXPECT_FALSE(dlg.GetItemText(row, 3).isEmpty());
     EXPECT_NE(dlg.GetItemText(row, 3), QStringLiteral("已停止"));
+}
+
+// The row shows the new description before the schedule is written, whatever the description
+// write gave: a message of the schedule write stands over the new text.
+TEST_F(EditCommands, RowShowsTheNewDescriptionBeforeTheScheduleIsWritten)
+{
+    // Folders stand in the places of both files of 文档2: each write fails with its message.
+    tree.MakeDir(QStringLiteral("分类A/文档2/") + kDesc);
+    tree.MakeDir(QStringLiteral("分类A/文档2/") + kTimer);
+    for (const QString& relative : { QStringLiteral("/分类A/文档1"), QStringLiteral("/分类A/文档2") }) {
+        const int row = Select(relative);
+        dlg.SetItemText(row, 1, QStringLiteral("旧"));
+        QStringList shown; // column 1 as each message shows
+        messages.messages.clear();
+        messages.onMessage = [&](const QString&) { shown.append(dlg.GetItemText(row, 1)); };
+        ModalDriver driver([](QWidget* modal) {
+            modal->findChild<QPlainTextEdit*>(QStringLiteral("descEdit"))->setPlainText(QStringLiteral("新"));
+            // Every N months with interval 0 passes the dialog; its first trigger cannot be computed.
+            modal->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(3);
+            ModalDriver::Edit(modal, "specEdit")->setText(QStringLiteral("2024-9-15,0"));
+            ModalDriver::Click(modal, "okButton");
+        });
+        dlg.OnCommand(32789);
+        messages.onMessage = nullptr;
+        ASSERT_TRUE(driver.seen.opened);
+        const QString folder = tree.Path(relative.mid(1));
+        if (relative.endsWith(u'1')) {
+            ASSERT_EQ(messages.messages.size(), 1);
+            EXPECT_TRUE(messages.messages[0].startsWith(folder + QStringLiteral("初始化发生错误，已自动清理！")));
+            EXPECT_EQ(shown, QStringList { QStringLiteral("新") });
+        } else {
+            EXPECT_EQ(messages.messages,
+                      (QStringList { QStringLiteral("处理定时错误，") + folder + u'/' + kTimer + QStringLiteral("打开失败！"),
+                                     folder + u'/' + kDesc + QStringLiteral("创建失败！"),
+                                     folder + u'/' + kTimer + QStringLiteral("创建失败，请检查目录是否有写权限！") }));
+            EXPECT_EQ(shown, (QStringList { QStringLiteral("旧"), QStringLiteral("旧"), QStringLiteral("新") }));
+        }
+        EXPECT_EQ(dlg.GetItemText(row, 1), QStringLiteral("新"));
+    }
+}
+
+// A description goes back as it was stored when the user leaves it alone, and an edited one keeps
+// every stored line break the user did not touch (a lone CR or LF stays one); breaks entered in
+// the box are CR LF.
+TEST_F(EditCommands, DescriptionIsStoredAsEntered)
+{
+    const QString stored = QStringLiteral("一\r二\n三\r\n四\u2028五\u00A0六\r");
+    const QString file = QStringLiteral("分类A/文档1/") + kDesc;
+    tree.WriteText(file, stored);
+    dlg.LoadDirList();
+    const int row = Select(QStringLiteral("/分类A/文档1"));
+    ASSERT_EQ(dlg.GetItemText(row, 1), stored);
+    {
+        ModalDriver unchanged([](QWidget* modal) { ModalDriver::Click(modal, "okButton"); });
+        dlg.OnCommand(32789);
+    }
+    EXPECT_EQ(tree.ReadBytes(file), Utf16File(stored));
+    EXPECT_EQ(dlg.GetItemText(row, 1), stored);
+
+    ModalDriver edited([](QWidget* modal) {
+        auto* desc = modal->findChild<QPlainTextEdit*>(QStringLiteral("descEdit"));
+        desc->setFocus();
+        const auto moveTo = [desc](int position) {
+            QTextCursor cursor = desc->textCursor();
+            cursor.setPosition(position);
+            desc->setTextCursor(cursor);
+        };
+        moveTo(1); // a new line before the stored lone CR
+        QTest::keyClick(desc, Qt::Key_Return);
+        moveTo(desc->document()->toRawText().indexOf(u'二') + 1); // the stored lone LF, taken out and entered anew
+        QTest::keyClick(desc, Qt::Key_Delete);
+        QTest::keyClick(desc, Qt::Key_Return);
+        desc->moveCursor(QTextCursor::End);
+        QTest::keyClick(desc, Qt::Key_X);
+        // A mode chosen takes the entries in and puts them back.
+        modal->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(1);
+        ModalDriver::Edit(modal, "specEdit")->setText(QStringLiteral("15"));
+        ModalDriver::Click(modal, "okButton");
+    });
+    dlg.OnCommand(32789);
+    EXPECT_EQ(ReadDirDesc(tree.Path(QStringLiteral("分类A/文档1"))),
+              QStringLiteral("一\r\n\r二\r\n三\r\n四\u2028五\u00A0六\rx"));
+    EXPECT_TRUE(messages.messages.isEmpty());
 }
 
 TEST_F(EditCommands, PickedFolderIsWrittenAndListReloaded)

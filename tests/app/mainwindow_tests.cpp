@@ -235,6 +235,51 @@ TEST(Menus, RightClickOffersTheMenuOnlyForARow)
     EXPECT_TRUE(list->selectedItems().isEmpty());
 }
 
+// The keyboard's Menu key opens the context menu at the selected row, greyed as a right click's,
+// and nothing without a selected row; the mouse pointer plays no part.
+TEST(Menus, MenuKeyOpensTheMenuAtTheSelectedRowOnly)
+{
+    TempTree tree;
+    MakeRows(tree);
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.show();
+    QTreeWidget* list = dlg.ListControl();
+    list->setFocus();
+    QCursor::setPos(dlg.mapToGlobal(QPoint(dlg.width() - 5, dlg.height() - 5)));
+
+    QPoint shownAt;
+    std::vector<MenuItem> shownItems;
+    int menusShown = 0;
+    const auto menuKey = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                ++menusShown;
+                shownAt = popup->pos();
+                shownItems = Items(popup);
+                popup->close();
+            }
+        });
+        // As the window system delivers the key: to the focused list, at its input position.
+        const QPoint centre = list->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, centre, list->mapToGlobal(centre));
+        QApplication::sendEvent(list, &event);
+        QApplication::processEvents();
+    };
+
+    menuKey(); // no row selected after the load
+    EXPECT_EQ(menusShown, 0);
+
+    dlg.SelectRow(1);
+    menuKey();
+    ASSERT_EQ(menusShown, 1);
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    EXPECT_EQ(shownAt, list->viewport()->mapToGlobal(QPoint(row.left(), row.bottom() + 1)));
+    ASSERT_EQ(shownItems.size(), 9u);
+    for (const MenuItem& item : shownItems)
+        EXPECT_TRUE(item.enabled) << item.text.toStdString();
+}
+
 TEST(MainWindow, FitsEachScreenWithTheTopRowInsideAndTheAlertButtonClickable)
 {
     TempTree tree;

@@ -1,4 +1,5 @@
 #include "dirops/archive.h"
+#include "faultfilesystem.h"
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
 #include "testsupport.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -132,6 +134,75 @@ TEST(Archive, CopyKeepsBytesAndPermissions)
               (QStringList { QStringLiteral("big.bin"), QStringLiteral("run.sh") }));
 }
 
+// A 2 GiB sparse file became a 2.1 GB copy, and the window froze for the whole copy with nothing
+// to show for it.
+TEST(Archive, SparseFileKeepsItsHolesTheCopyReportsProgressAFullDiskLeavesNoPart)
+{
+    RecordingMessagePort messages;
+    TempTree tree;
+    tree.WriteText(QStringLiteral("doc/Quillbrook.desc"), QStringLiteral("d"));
+    tree.WriteBytes(QStringLiteral("doc/a.txt"), "alpha");
+    const QString folder = tree.Path(QStringLiteral("doc"));
+    const QString sparse = tree.Path(QStringLiteral("doc/sparse.img"));
+    constexpr qint64 size = qint64(64) << 20;
+    {
+        QFile file(sparse);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+        for (const qint64 at : { qint64(0), size / 2, size - 5 }) {
+            ASSERT_TRUE(file.seek(at));
+            ASSERT_EQ(file.write("data!"), 5);
+        }
+    }
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(sparse).constData(), &st), 0);
+    if (qint64(st.st_blocks) * 512 > size / 4)
+        GTEST_SKIP() << "this file system keeps no holes";
+
+    QList<CopyProgress> heard;
+    EXPECT_TRUE(ArchiveToYearFolder(folder, 2025, [&](const CopyProgress& p) { heard.append(p); }));
+    EXPECT_EQ(messages.messages, QStringList { Msg("%s成功归档到年份目录！", { folder }) });
+    const QString copy = tree.Path(QStringLiteral("doc/2025/sparse.img"));
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("doc/2025/sparse.img")), tree.ReadBytes(QStringLiteral("doc/sparse.img")));
+    ASSERT_EQ(::stat(QFile::encodeName(copy).constData(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+    EXPECT_LT(qint64(st.st_blocks) * 512, qint64(1) << 20); // the holes stayed holes
+
+    // Each file from 0 to its length, in order, named by its source path.
+    QStringList files;
+    for (qsizetype i = 0; i < heard.size(); ++i) {
+        if (files.isEmpty() || files.last() != heard[i].file) {
+            files.append(heard[i].file);
+            EXPECT_EQ(heard[i].done, 0);
+        } else {
+            EXPECT_GE(heard[i].done, heard[i - 1].done);
+        }
+        const bool last = i + 1 == heard.size() || heard[i + 1].file != heard[i].file;
+        if (last) {
+            EXPECT_EQ(heard[i].done, heard[i].total);
+        }
+    }
+    files.sort();
+    EXPECT_EQ(files, (QStringList { folder + QStringLiteral("/a.txt"), sparse }));
+    EXPECT_EQ(heard.last().total, heard.last().file == sparse ? size : 5);
+
+    // A disk too full for the next copy: the message cascade, the earlier copy whole, no part left.
+    tree.WriteBytes(QStringLiteral("doc/b.txt"), QByteArray(8192, 'b'));
+    messages.messages.clear();
+    FaultFileSystem fs;
+    fs.SetFreeSpace(4096);
+    EXPECT_FALSE(ArchiveToYearFolder(folder, 2026));
+    // Which of the two big files meets the full disk first is the enumeration's order.
+    const QString dst = tree.Path(QStringLiteral("doc/2026"));
+    const QStringList onFirst { Msg("文件%s拷贝到%s失败！", { sparse, dst }),
+                                Msg("文件%s拷贝到%s失败！", { folder + QStringLiteral("/b.txt"), dst }) };
+    ASSERT_EQ(messages.messages.size(), 2);
+    EXPECT_TRUE(onFirst.contains(messages.messages[0])) << messages.messages[0].toStdString();
+    EXPECT_EQ(messages.messages[1], Msg("%s归档到年份目录失败！", { folder }));
+    for (const QString& name : FilesBelow(tree.Path(QStringLiteral("doc/2026"))))
+        EXPECT_EQ(tree.ReadBytes(QStringLiteral("doc/2026/") + name), tree.ReadBytes(QStringLiteral("doc/") + name)) << name.toStdString();
+}
+
 TEST(Archive, HeldFileDeepInTreeGivesTheCascade)
 {
     RecordingMessagePort messages;
@@ -243,9 +314,12 @@ TEST(Archive, UnreadableEntryEndsOnlyItsListing)
     tree.WriteBytes(QStringLiteral("doc/a.txt"), "a");
     tree.WriteBytes(QStringLiteral("doc/sub/bad.txt"), "b");
     const QString folder = tree.Path(QStringLiteral("doc"));
-    SetFailingAttributeName("bad.txt");
-    const bool archived = ArchiveToYearFolder(folder, 2025);
-    SetFailingAttributeName({});
+    bool archived = false;
+    {
+        FaultFileSystem fs;
+        fs.FailOnPath(FsCall::Attributes, QStringLiteral("bad.txt"));
+        archived = ArchiveToYearFolder(folder, 2025);
+    }
 
     // Both listings of sub meet the entry; the copy goes on with what was listed.
     const QString attributeFailure = Msg("%s获取属性异常！", { folder + QStringLiteral("/sub/bad.txt") });

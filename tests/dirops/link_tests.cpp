@@ -1,8 +1,14 @@
+#include "app/quillbrookdlg.h"
+#include "dirops/archive.h"
 #include "dirops/dirlink.h"
+#include "platform/programstate.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -124,4 +130,67 @@ TEST(LinkCreate, RelativeOutsidePathPointsWhereTheUserMeant)
     QDir::setCurrent(saved);
     EXPECT_TRUE(made);
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("root/linked/o.txt")), QByteArray("o"));
+}
+
+// Outside folders linked in and then removed (or unmounted): each link stays a row with empty
+// texts, quietly; no command creates anything through it, and the archive passes it over.
+TEST(LinkTargetGone, StaysARowAndNothingGoesThroughIt)
+{
+    TempTree outside;
+    outside.MakeDir(QStringLiteral("ext1"));
+    outside.MakeDir(QStringLiteral("ext2"));
+    TempTree tree;
+    RecordingMessagePort messages;
+    ASSERT_TRUE(CreateLinkFolder(tree.Root(), outside.Path(QStringLiteral("ext1")), QStringLiteral("/外1")));
+    ASSERT_TRUE(CreateLinkFolder(tree.Root(), outside.Path(QStringLiteral("ext2")), QStringLiteral("/类/外2")));
+    tree.WriteText(QStringLiteral("管/Quillbrook.desc"), QStringLiteral("m"));
+    tree.WriteBytes(QStringLiteral("管/a.txt"), "a");
+    tree.Symlink(outside.Path(QStringLiteral("ext2")), QStringLiteral("管/外3"));
+    ASSERT_TRUE(QDir(outside.Path(QStringLiteral("ext1"))).removeRecursively());
+    ASSERT_TRUE(QDir(outside.Path(QStringLiteral("ext2"))).removeRecursively());
+
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.Timer().stop();
+    QStringList rows;
+    int linkRow = -1;
+    for (int row = 0; row < dlg.GetItemCount(); ++row) {
+        rows.append(dlg.GetItemText(row, 0) + u'|' + dlg.GetItemText(row, 1) + u'|' + dlg.GetItemText(row, 2)
+                    + u'|' + dlg.GetItemText(row, 3));
+        if (dlg.GetItemText(row, 0) == QStringLiteral("/类/外2"))
+            linkRow = row;
+    }
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList { QStringLiteral("/外1|||"), QStringLiteral("/管|m||"), QStringLiteral("/类/外2|||") }));
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    // Every folder command on the row, and a tick: each fails or finds nothing, as for a folder
+    // that cannot be written.
+    ASSERT_NE(linkRow, -1);
+    dlg.SelectRow(linkRow);
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    dlg.OnSetDescAndTimer();
+    dlg.OnPauseTimer();
+    dlg.OnArchivePrevYear();
+    g_nLastMinute = -1;
+    dlg.OnTimer();
+    const QString link = tree.Path(QStringLiteral("类/外2"));
+    EXPECT_EQ(messages.messages,
+              (QStringList { link + QStringLiteral("/Quillbrook.desc创建失败！"),
+                             link + QStringLiteral("/Quillbrook.Timer创建失败，请检查目录是否有写权限！"),
+                             link + QStringLiteral("停止了定时！"), link + QStringLiteral("没有被管理，不能归档！") }));
+    messages.answers = { true };
+    dlg.OnClearManageInfo();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QDir(outside.Root()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+
+    // The archive of a folder holding such a link copies its files and passes the link over.
+    messages.messages.clear();
+    EXPECT_TRUE(ArchiveToYearFolder(tree.Path(QStringLiteral("管")), 2025));
+    EXPECT_EQ(QDir(tree.Path(QStringLiteral("管/2025"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+              QStringList { QStringLiteral("a.txt") });
+    EXPECT_TRUE(QDir(outside.Root()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
 }

@@ -1,3 +1,4 @@
+#include "faultfilesystem.h"
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
 #include "platform/localtime.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <cstdio>
+#include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -23,8 +25,9 @@ TEST(FileAttributes, FoldersFilesLinksAndMissingEntries)
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt"))), FILE_ATTRIBUTE_ARCHIVE);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dirlink"))), FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("filelink"))), FILE_ATTRIBUTE_ARCHIVE);
-    // A dangling link exists, but is neither a folder nor a file.
-    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dangling"))), FILE_ATTRIBUTE_REPARSE_POINT);
+    // A dangling link exists and, as a junction whatever its target, keeps the folder attribute.
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dangling"))),
+              FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("missing"))), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("file.txt/below"))), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(QString()), INVALID_FILE_ATTRIBUTES);
@@ -109,6 +112,108 @@ TEST(ExclusiveFile, WritesReplaceTheWholeFileOnlyWhenClosed)
               QStringList { QStringLiteral("f") });
 }
 
+// A CFile destroyed without Close() committed what had been written: a writer that returned early
+// (or threw) half-way stored a half-built file.
+TEST(ExclusiveFile, AWriterThatReturnsEarlyLeavesTheOldFileByteForByte)
+{
+    TempTree tree;
+    const QString path = tree.Path(QStringLiteral("Quillbrook.Timer"));
+    const QByteArray old = Utf16File(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n-1\r\n0"));
+    tree.WriteBytes(QStringLiteral("Quillbrook.Timer"), old);
+
+    // Builds a new file in two halves; stops between them when told to.
+    const auto writer = [&](CFile::Mode mode, bool stopHalfWay, bool viaException) {
+        CFile file;
+        if (!file.Open(path, mode))
+            return false;
+        if (mode == CFile::modeReadWrite)
+            file.Read(4);
+        file.SetLength(0);
+        file.Seek(0);
+        file.Write(Utf16File(QStringLiteral("half")));
+        if (stopHalfWay && viaException)
+            throw std::runtime_error("writer failed");
+        if (stopHalfWay)
+            return false;
+        file.Write(Utf16File(QStringLiteral("whole")).mid(2));
+        return file.Close();
+    };
+    const QStringList onlyTheFile { QStringLiteral("Quillbrook.Timer") };
+    for (const CFile::Mode mode : { CFile::modeCreate, CFile::modeReadWrite }) {
+        EXPECT_FALSE(writer(mode, true, false));
+        EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), old) << mode;
+        EXPECT_THROW(writer(mode, true, true), std::runtime_error);
+        EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), old) << mode;
+        // Nothing is left behind, and the lock went with the object.
+        EXPECT_EQ(QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), onlyTheFile);
+        CFile again;
+        EXPECT_TRUE(again.Open(path, CFile::modeRead));
+    }
+    // A writer that reaches Close() stores its file.
+    EXPECT_TRUE(writer(CFile::modeCreate, false, false));
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("Quillbrook.Timer")), Utf16File(QStringLiteral("halfwhole")));
+}
+
+// The fault-injecting file system: the Nth call of a kind, a named path and a full disk each fail
+// the way the real ones do, and leave the files as they were.
+TEST(FileSystemSeam, FaultsByCallByPathAndAFullDiskLeaveFilesWhole)
+{
+    TempTree tree;
+    tree.WriteBytes(QStringLiteral("f"), "old content");
+    tree.WriteBytes(QStringLiteral("dir/a"), "a");
+    const QString path = tree.Path(QStringLiteral("f"));
+    const auto entries = [&] { return QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+    const QStringList before = entries();
+    FaultFileSystem fs;
+
+    fs.FailNthCall(FsCall::Open, 2);
+    CFile file;
+    EXPECT_TRUE(file.Open(path, CFile::modeRead));
+    file.Close();
+    EXPECT_FALSE(file.Open(path, CFile::modeRead));
+    EXPECT_TRUE(file.Open(path, CFile::modeRead));
+    file.Close();
+    EXPECT_EQ(fs.Calls(FsCall::Open), 3);
+
+    // A full disk: the new content does not fit, the old file stays byte for byte, nothing is left.
+    fs.SetFreeSpace(5);
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("new content");
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("old content"));
+    EXPECT_FALSE(Fs().Copy(path, tree.Path(QStringLiteral("dir/copy")), {}));
+    EXPECT_EQ(QDir(tree.Path(QStringLiteral("dir"))).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("a") });
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate));
+    file.Write("new");
+    EXPECT_TRUE(file.Close()); // it fits
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("new"));
+    fs.SetFreeSpace(-1);
+
+    // Named paths: by full path or by an entry's name in any folder.
+    fs.FailOnPath(FsCall::Replace, path);
+    ASSERT_TRUE(file.Open(path, CFile::modeReadWrite));
+    file.Write("X");
+    EXPECT_FALSE(file.Close());
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("f")), QByteArray("new"));
+    fs.FailOnPath(FsCall::Attributes, QStringLiteral("a"));
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dir/a"))), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(tree.Path(QStringLiteral("dir"))), FILE_ATTRIBUTE_DIRECTORY);
+    fs.FailOnPath(FsCall::Enumerate, tree.Path(QStringLiteral("dir")));
+    struct Names final : EntryVisitor {
+        bool Entry(const char* name, std::uint32_t) override { return names.append(QString::fromUtf8(name)), true; }
+        QStringList names;
+    } visitor;
+    EXPECT_FALSE(Fs().Enumerate(tree.Path(QStringLiteral("dir")), visitor));
+    EXPECT_TRUE(Fs().Enumerate(tree.Root(), visitor));
+    visitor.names.sort();
+    EXPECT_EQ(visitor.names, before);
+    fs.FailOnPath(FsCall::MakeFolder, QStringLiteral("new"));
+    EXPECT_FALSE(CreateDirectoryW(tree.Path(QStringLiteral("new"))));
+    fs.FailOnPath(FsCall::Remove, QStringLiteral("f"));
+    EXPECT_FALSE(DeleteFileW(path));
+    EXPECT_EQ(entries(), before);
+}
+
 TEST(LocalTime, RoundTripsAndNormalisesInSeveralZones)
 {
     for (const char* zone : { "Asia/Shanghai", "UTC", "Europe/Berlin" }) {
@@ -158,8 +263,9 @@ TEST(ExclusiveFile, KilledWritersTemporaryFilesPiledUp)
     TempTree tree;
     const QString path = tree.Path(QStringLiteral("Quillbrook.Timer"));
     tree.WriteBytes(QStringLiteral("Quillbrook.Timer"), "old");
-    for (const char* name : { ".Quillbrook.Timer.aB3xY9", ".Quillbrook.Timer.000000", ".Quillbrook.Timer.keep",
-                              ".Quillbrook.Timer.aB3xY9.bak", ".Quillbrook.desc.aB3xY9", "Quillbrook.Timer.aB3xY9" })
+    for (const char* name : { ".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687", ".Quillbrook.Timer.qbtmp-0000000000000000",
+                              ".Quillbrook.Timer.keep", ".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687.bak",
+                              ".Quillbrook.desc.qbtmp-3f09a1c2d4e5b687", "Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687" })
         tree.WriteBytes(QString::fromLatin1(name), "litter?");
 
     CFile file;
@@ -170,9 +276,10 @@ TEST(ExclusiveFile, KilledWritersTemporaryFilesPiledUp)
     // Only the temporaries of this file go; anything named otherwise stays.
     QStringList left = QDir(tree.Root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
-    EXPECT_EQ(left, (QStringList { QStringLiteral(".Quillbrook.Timer.aB3xY9.bak"), QStringLiteral(".Quillbrook.Timer.keep"),
-                                   QStringLiteral(".Quillbrook.desc.aB3xY9"), QStringLiteral("Quillbrook.Timer"),
-                                   QStringLiteral("Quillbrook.Timer.aB3xY9") }));
+    EXPECT_EQ(left, (QStringList { QStringLiteral(".Quillbrook.Timer.keep"),
+                                   QStringLiteral(".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687.bak"),
+                                   QStringLiteral(".Quillbrook.desc.qbtmp-3f09a1c2d4e5b687"), QStringLiteral("Quillbrook.Timer"),
+                                   QStringLiteral("Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687") }));
 }
 
 // A damaged file was deleted by path after its lock had been released, so a file that another

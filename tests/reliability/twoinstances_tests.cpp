@@ -9,6 +9,7 @@
 
 #include <QDir>
 
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -17,11 +18,11 @@
 namespace {
 
 // Another instance, in its own process, in the middle of an operation on both files of folder:
-// it holds them open as the program does until told to finish.
+// it holds them open as the program does until told to finish, or for holdMs when given.
 class OtherInstance
 {
 public:
-    explicit OtherInstance(const QString& folder)
+    explicit OtherInstance(const QString& folder, int holdMs = 0)
     {
         int ready[2], finish[2];
         if (::pipe(ready) != 0 || ::pipe(finish) != 0)
@@ -35,6 +36,10 @@ public:
                 && timer.Open(JoinPath(folder, kTimerFileName), CFile::modeReadWrite);
             const char answer = held ? 'y' : 'n';
             (void)!::write(ready[1], &answer, 1);
+            if (holdMs > 0) {
+                ::usleep(useconds_t(holdMs) * 1000);
+                ::_exit(0);
+            }
             char done;
             (void)!::read(finish[0], &done, 1); // until the other end closes
             ::_exit(0);
@@ -117,4 +122,40 @@ TEST(TwoInstances, HeldFilesRefuseEveryReadAndWriteAndStayUnchanged)
     EXPECT_TRUE(WriteDirDesc(folder, QStringLiteral("新的描述")));
     EXPECT_EQ(ReadDirDesc(folder), QStringLiteral("新的描述"));
     EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+// A second instance holding a schedule file for a few microseconds at a minute boundary made the
+// other one report "处理定时错误，…打开失败！": the open gave up at once.
+TEST(TwoInstances, AFileHeldForAMomentIsWaitedForALongerHoldStillFails)
+{
+    ScopedTimeZone tz("Asia/Shanghai");
+    MakeLocalTime(2024, 9, 23, 9, 5, 0, g_tNow); // the stored trigger is due
+    TempTree tree;
+    RecordingMessagePort messages;
+    const QString folder = tree.Root();
+    tree.WriteBytes(kTimerFileName, Utf16File(QStringLiteral("2;9;5;2024-9-16,7\r\n2024-9-23,9,5\r\n2\r\n0")));
+    tree.WriteBytes(kDescFileName, Utf16File(QStringLiteral("合同")));
+    using Clock = std::chrono::steady_clock;
+
+    {
+        OtherInstance other(folder, 100);
+        ASSERT_TRUE(other.Holding());
+        EXPECT_TRUE(ProcessDueSchedule(folder)); // fires once the other lets go
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+    QString sched, next;
+    EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
+    EXPECT_EQ(next, QStringLiteral("2024-9-30 09:05"));
+
+    const QByteArray before = tree.ReadBytes(kTimerFileName);
+    OtherInstance other(folder, 1500);
+    ASSERT_TRUE(other.Holding());
+    const Clock::time_point start = Clock::now();
+    EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_EQ(messages.messages, QStringList { QStringLiteral("处理定时错误，%1打开失败！").arg(JoinPath(folder, kTimerFileName)) });
+    // About half a second, well before the holder lets go.
+    EXPECT_GE(waited, 450);
+    EXPECT_LT(waited, 1300);
+    EXPECT_EQ(tree.ReadBytes(kTimerFileName), before);
 }

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -232,4 +233,78 @@ TEST_F(ReminderTest, ARealEditHoldsTheFolderBackAndCancelOrOkDecideWhatFollows)
     Tick(At(2026, 12, 8, 10, 3));
     EXPECT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(ReminderTest, AFileThatCannotBeReadIsReportedOnceWhileItStaysSoUntilTheListIsReloaded)
+{
+    Scheduled(tree, QStringLiteral("类/A"), QStringLiteral("1;10;0;8"), QStringLiteral("2026-12-8,10,0"), -1);
+    tree.MakeDir(QStringLiteral("类/B/") + kTimerFileName); // a folder where the file should be
+    const QString unreadable = QStringLiteral("处理定时错误，") + Folder(QStringLiteral("类/B/")) + kTimerFileName
+                               + QStringLiteral("打开失败！");
+    const qint64 t0 = At(2026, 12, 8, 10, 0);
+    Start(t0);
+    EXPECT_EQ(messages.messages, QStringList { unreadable }); // the load says it once for itself
+    messages.messages.clear();
+
+    // A fires and its alert stands: a pass every second for 20 seconds, one message.
+    for (int second = 0; second < 20; ++second)
+        Tick(t0 + second);
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden());
+    EXPECT_EQ(messages.messages, QStringList { unreadable });
+
+    // Still the same condition minutes later: nothing more.
+    Tick(t0 + 90);
+    Tick(t0 + 200);
+    EXPECT_EQ(messages.messages.size(), 1);
+
+    // A reload forgets what was said: the next pass says it once more.
+    dlg.OnReload();
+    messages.messages.clear();
+    Tick(t0 + 201);
+    Tick(t0 + 202);
+    EXPECT_EQ(messages.messages, QStringList { unreadable });
+
+    // A damaged file removed is said at once, even within the minute: a deletion is never silent.
+    SetDamageRecheckPause([] {});
+    ASSERT_TRUE(QDir(Folder(QStringLiteral("类/B/")) + kTimerFileName).removeRecursively());
+    tree.WriteText(QStringLiteral("类/B/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0"));
+    Tick(t0 + 230);
+    SetDamageRecheckPause({});
+    ASSERT_EQ(messages.messages.size(), 2);
+    EXPECT_EQ(messages.messages.value(1), QStringLiteral("处理定时错误，文件") + Folder(QStringLiteral("类/B/"))
+                                              + kTimerFileName + QStringLiteral("内容异常，已自动清理！"));
+}
+
+TEST_F(ReminderTest, TwentyFiveFoldersDueAtOnceAllMoveOnTenOpenAndTheRestAreNamedOnce)
+{
+    for (int i = 0; i < 25; ++i) {
+        const QString relative = QStringLiteral("类/%1").arg(i, 2, 10, QLatin1Char('0'));
+        Scheduled(tree, relative, QStringLiteral("2;9;0;2026-12-1,1"), QStringLiteral("2026-12-8,9,0"), -1);
+        tree.WriteBytes(relative + QStringLiteral("/auto.bat"), "true\n");
+    }
+    RecordingNotificationPort notifications;
+    Start(At(2026, 12, 8, 9, 30));
+    ASSERT_EQ(dlg.GetItemCount(), 25);
+    Tick(At(2026, 12, 8, 9, 30));
+
+    // Every row moved on, in list order; the first ten were opened and started.
+    QStringList firstTen;
+    for (int row = 0; row < 25; ++row) {
+        EXPECT_EQ(dlg.GetItemText(row, 3), QStringLiteral("2026-12-9 09:00")) << row;
+        if (row < 10)
+            firstTen.append(dlg.RowFolder(row));
+    }
+    EXPECT_EQ(shell.opened, firstTen);
+    EXPECT_EQ(shell.startedIn, firstTen);
+    EXPECT_EQ(dlg.GetSelectionMark(), 24);
+
+    // The other fifteen: one message and one notification after the pass.
+    const QString rest = dlg.RowFolder(10) + QStringLiteral("等15个目录的定时已触发，未逐一打开！");
+    EXPECT_EQ(messages.messages, QStringList { rest });
+    ASSERT_EQ(notifications.bodies.size(), 11);
+    EXPECT_EQ(notifications.bodies.last(), rest);
+
+    Tick(At(2026, 12, 8, 9, 30, 1)); // the alert's next pass finds nothing due
+    EXPECT_EQ(shell.opened.size(), 10);
+    EXPECT_EQ(messages.messages.size(), 1);
 }

@@ -6,6 +6,7 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "store/scan.h"
+#include "faultfilesystem.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -96,11 +97,12 @@ protected:
         Populate(tree);
         held.emplace(tree.Path(QStringLiteral("C/C4/")) + kTimerFileName);
         ASSERT_TRUE(held->IsHeld());
-        SetFailingAttributeName("bad");
+        fs.emplace();
+        fs->FailOnPath(FsCall::Attributes, QStringLiteral("bad"));
         expected = LoadInOrder(tree.Root());
         Restore();
     }
-    void TearDown() override { SetFailingAttributeName({}); }
+    void TearDown() override { fs.reset(); }
     // The damaged files the last load removed.
     void Restore()
     {
@@ -110,6 +112,7 @@ protected:
 
     ScopedTimeZone zone { "Asia/Shanghai" };
     TempTree tree;
+    std::optional<FaultFileSystem> fs; // the entries named "bad" cannot be queried
     std::optional<HeldFile> held; // as another instance holds a file
     Expected expected;
 };

@@ -1,13 +1,21 @@
 #include "app/quillbrookdlg.h"
+#include "faultfilesystem.h"
 #include "platform/fileattr.h"
 #include "platform/programstate.h"
 #include "store/desc.h"
 #include "store/scan.h"
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QDirIterator>
+#include <QFile>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,7 +39,76 @@ QStringList Column0(const CQuillbrookDlg& dlg)
     return rows;
 }
 
+// Runs work in a child process whose top folder "/" is root; what it returns comes back through a
+// pipe. Empty with skipped set when the system does not let the child change its top folder.
+QString InChangedRoot(const QString& root, const std::function<QString()>& work, bool& skipped)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (::chroot(QFile::encodeName(root).constData()) != 0 || ::chdir("/") != 0)
+            ::_exit(77);
+        const QByteArray out = work().toUtf8();
+        const bool written = ::write(fds[1], out.constData(), out.size()) == out.size();
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(fds[1]);
+    QByteArray out;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    skipped = WIFEXITED(status) && WEXITSTATUS(status) == 77;
+    return QString::fromUtf8(out);
+}
+
 } // namespace
+
+// Started in the file system's top folder, rows read /X and /X/Y (as a drive's top level gives \X),
+// and a first-level row is still told by its one separator.
+TEST(Scan, TopFolderOfTheFileSystemAsRoot)
+{
+    EXPECT_EQ(JoinPath(QStringLiteral("/"), QStringLiteral("X")), QStringLiteral("/X"));
+    EXPECT_EQ(JoinPath(QStringLiteral("/X"), QStringLiteral("Y")), QStringLiteral("/X/Y"));
+
+    TempTree tree;
+    tree.MakeDir(QStringLiteral("A"));
+    tree.WriteText(QStringLiteral("A/") + kDescFileName, QStringLiteral("甲"));
+    tree.MakeDir(QStringLiteral("B/B1"));
+    CQuillbrookDlg dlg; // built here, so the child only loads and asks
+    bool skipped = false;
+    const QString seen = InChangedRoot(tree.Root(), [&dlg] {
+        RecordingMessagePort messages;
+        dlg.OnInitDialog(QStringLiteral("/"));
+        QStringList rows = Column0(dlg);
+        for (int row = 0; row < dlg.GetItemCount(); ++row) {
+            // A question is answered No; a settings dialog that opens instead is cancelled.
+            bool opened = false;
+            QTimer::singleShot(0, [&opened] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    opened = true;
+                    modal->close();
+                }
+            });
+            dlg.SelectRow(row);
+            dlg.OnSetDescAndTimer();
+            QApplication::processEvents();
+            rows[row] += u'|' + dlg.RowFolder(row) + u'|' + dlg.GetItemText(row, 1) + u'|'
+                         + QString::number(messages.questions.size()) + QString::number(opened);
+            messages.questions.clear();
+        }
+        rows.sort();
+        return rows.join(u';');
+    }, skipped);
+    if (skipped)
+        GTEST_SKIP() << "this system does not let a test process change its top folder";
+    EXPECT_EQ(seen, QStringLiteral("/A|/A|甲|10;/B/B1|/B/B1||01"));
+}
 
 TEST(Scan, FirstLevelRulesGiveTheRowsInEnumerationOrder)
 {
@@ -84,7 +161,8 @@ TEST(Scan, LinksToFoldersAreListedAtEitherLevel)
 
     QStringList rows = CollectRowPaths(tree.Root());
     rows.sort();
-    EXPECT_EQ(rows, (QStringList { tree.Path(QStringLiteral("C/L2")), tree.Path(QStringLiteral("L1/inner")) }));
+    EXPECT_EQ(rows, (QStringList { tree.Path(QStringLiteral("C/L2")), tree.Path(QStringLiteral("C/dangling")),
+                                   tree.Path(QStringLiteral("L1/inner")) }));
 }
 
 TEST(Scan, EnumeratorsTakeFoldersOrFilesAndAppend)
@@ -124,9 +202,12 @@ TEST(Scan, AnAttributeFailureEndsThatEnumerationOnlyWithOneMessage)
     tree.MakeDir(QStringLiteral("C/bad"));
     tree.MakeDir(QStringLiteral("C/good"));
     tree.MakeDir(QStringLiteral("E"));
-    SetFailingAttributeName("bad");
-    QStringList rows = CollectRowPaths(tree.Root());
-    SetFailingAttributeName({});
+    QStringList rows;
+    {
+        FaultFileSystem fs;
+        fs.FailOnPath(FsCall::Attributes, QStringLiteral("bad"));
+        rows = CollectRowPaths(tree.Root());
+    }
 
     EXPECT_EQ(messages.messages, QStringList { tree.Path(QStringLiteral("C/bad")) + QStringLiteral("获取属性异常！") });
     // The second level keeps what came before the failing entry; the first level goes on.

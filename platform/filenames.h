@@ -1,0 +1,21 @@
+#pragma once
+// File names as the file system keeps them: bytes, not necessarily UTF-8. Valid UTF-8 reads as its
+// text; every other byte is carried in the text as a lone surrogate U+DC80..U+DCFF and written back
+// as the same byte. So a name keeps its exact bytes from the enumeration to every file operation,
+// and two names that differ in their bytes never read as the same text.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+QString DecodeFileName(QByteArrayView bytes);
+QByteArray EncodeFileName(QStringView text);
+
+// True when the text carries bytes that are not UTF-8.
+bool HasRawBytes(QStringView text);
+
+// The form a person reads, for the list, messages, the clipboard and notifications; never a file
+// operation. Each "/"-separated part that carries raw bytes is read as GB18030 (names from
+// archives made on Chinese Windows) when all its bytes decode cleanly as that, otherwise each raw
+// byte shows as U+FFFD. Text without raw bytes comes back unchanged.
+QString ReadableName(const QString& text);

@@ -1,0 +1,109 @@
+#pragma once
+// The one door to the file system. Every folder and file the program touches below the window
+// layer is reached through Fs(): the POSIX implementation by default, a fault-injecting one in
+// tests. Nothing outside platform/ calls the operating system's file functions.
+//
+// Paths are full paths with "/" separators, as the rest of the program forms them.
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+#include <functional>
+
+class FileSystem;
+
+// A regular file opened under the exclusive lock every opener of this program takes. Destroying
+// or closing it releases the lock.
+class LockedFile
+{
+public:
+    LockedFile() = default;
+    ~LockedFile() { Close(); }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    void Close();
+    // Reads up to size bytes at offset; the bytes read, fewer at the end of the file.
+    qint64 ReadAt(char* data, qint64 size, qint64 offset) const;
+    // The file's length when it was opened.
+    qint64 Size() const { return m_size; }
+
+private:
+    friend class PosixFileSystem;
+    int m_fd = -1;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+    qint64 m_size = 0;
+};
+
+// Receives a folder's entries one at a time.
+class EntryVisitor
+{
+public:
+    // name: the entry's file-system name; attributes: as GetFileAttributesW gives them for its
+    // path (INVALID_FILE_ATTRIBUTES when the query failed). False ends the enumeration.
+    virtual bool Entry(const char* name, std::uint32_t attributes) = 0;
+
+protected:
+    ~EntryVisitor() = default;
+};
+
+// How far a copy has come: bytes of the file done and in all, and the file being copied.
+struct CopyProgress
+{
+    QString file;
+    qint64 done = 0;
+    qint64 total = 0;
+};
+using CopyProgressFn = std::function<void(const CopyProgress&)>;
+
+class FileSystem
+{
+public:
+    enum class Access {
+        Read,   // an existing file, to read
+        Write,  // an existing file that may be rewritten or removed: it must still be the file
+                // at its path once locked
+        Create, // as Write; a missing file is fine when its folder can take a new one
+    };
+    enum class OpenStatus {
+        Opened,   // file holds the lock
+        NoFile,   // nothing at the path (for Create: and the folder can take the new file)
+        Held,     // another opener holds the file
+        Failed,   // anything else: not a regular file, no access, a path that cannot be
+    };
+
+    virtual ~FileSystem() = default;
+
+    // Visits folder's entries but "." and ".." in the order the file system returns them, until
+    // the visitor says stop. False when the folder cannot be read (nothing visited).
+    virtual bool Enumerate(const QString& folder, EntryVisitor& visitor) = 0;
+    // The attributes of the entry at path (GetFileAttributesW's rules).
+    virtual std::uint32_t Attributes(const QString& path) = 0;
+    // The path with every link followed, or empty when it does not lead anywhere.
+    virtual QString CanonicalPath(const QString& path) = 0;
+
+    // Opens a regular file without sharing: when another opener holds it, tries again for a
+    // short bounded time (about half a second), then fails. A pipe or device under the name
+    // never blocks the open.
+    virtual OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) = 0;
+    // Replaces the file at path by content atomically (a temporary sibling, synced and renamed
+    // over it): a failure leaves the old file as it was. held: the caller holds the file's lock,
+    // so no live writer owns the temporaries a killed writer left; they are removed.
+    virtual bool Replace(const QString& path, const QByteArray& content, const LockedFile* held) = 0;
+    // Copies one regular file over target, atomically as Replace, keeping its mode and times.
+    // The source must not be held by another opener, nor the file at target.
+    virtual bool Copy(const QString& source, const QString& target, const CopyProgressFn& progress) = 0;
+    // Creates one folder (no ancestors); false when it could not be created or exists.
+    virtual bool MakeFolder(const QString& path) = 0;
+    // Creates a symbolic link at link pointing to target, as given.
+    virtual bool MakeLink(const QString& target, const QString& link) = 0;
+    // Removes a file, never a folder. With held, only while path still names the held file.
+    virtual bool Remove(const QString& path, const LockedFile* held) = 0;
+};
+
+// The file system in use.
+FileSystem& Fs();
+// Installs the file system used from now on (not owned); nullptr restores the POSIX one.
+void SetFileSystem(FileSystem* fs);

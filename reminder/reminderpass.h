@@ -1,0 +1,64 @@
+#pragma once
+// One pass of the tick over the list, row by row: which due folders fire, which of them are opened,
+// and which of the pass's messages are shown.
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// How often a pass speaks about one folder. While an alert stands the pass runs every second, and a
+// schedule file that cannot be read or written would put up its box every second. A folder's
+// message is shown at most once a minute, and not again while the same condition (the same
+// message) persists, until the list is reloaded.
+class PassMessageLimit
+{
+public:
+    static constexpr qint64 kMinGapSeconds = 60;
+
+    // Whether the pass may show this message about folder at now; remembered when it may.
+    bool Allow(const QString& folder, const QString& message, qint64 now);
+    // The folder came through a pass with nothing to say: its condition is over, and shown again
+    // should it return (still at most once a minute).
+    void Clear(const QString& folder);
+    // The list was reloaded: every condition may be shown again.
+    void Reset();
+
+private:
+    struct Shown
+    {
+        QString message; // empty once the condition is over
+        qint64 at = 0;
+    };
+    QHash<QString, Shown> m_shown; // by folder
+};
+
+// The limit the tick's passes share; the list load resets it.
+PassMessageLimit& PassMessages();
+
+// Every fired folder of a pass is advanced, but a machine that was off for long (or a clock put
+// right) can make thousands due at once: only the first ones are opened and their auto.bat started.
+constexpr int kMaxOpenedPerPass = 10;
+inline const QString kMsgNotOpened = QStringLiteral("%s等%d个目录的定时已触发，未逐一打开！");
+
+enum class RowFired {
+    NotDue,    // nothing fired
+    Opened,    // fired, the folder opened and its auto.bat started
+    NotOpened, // fired and advanced, past the pass's openings: named by Finish
+};
+
+class ReminderPass
+{
+public:
+    explicit ReminderPass(PassMessageLimit& limit = PassMessages());
+
+    // Fires one row's folder when it is due, its messages passed through the limit.
+    RowFired FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText);
+    // After the last row: the folders that fired but were not opened, named in one message
+    // (kMsgNotOpened: the first of them and their number) and one notification.
+    void Finish();
+
+private:
+    PassMessageLimit& m_limit;
+    int m_opened = 0;
+    QStringList m_notOpened;
+};

@@ -1,0 +1,120 @@
+#include "faultfilesystem.h"
+
+#include "platform/fileattr.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+namespace {
+
+// Hands the entries on, each with its attribute query counted and failed as told.
+class FaultyVisitor final : public EntryVisitor
+{
+public:
+    FaultyVisitor(EntryVisitor& inner, const QString& folder, std::function<bool(const QString&)> fails)
+        : m_inner(inner), m_folder(folder), m_fails(std::move(fails))
+    {
+    }
+    bool Entry(const char* name, std::uint32_t attributes) override
+    {
+        if (m_fails(m_folder + u'/' + QFile::decodeName(name)))
+            attributes = INVALID_FILE_ATTRIBUTES;
+        return m_inner.Entry(name, attributes);
+    }
+
+private:
+    EntryVisitor& m_inner;
+    const QString& m_folder;
+    std::function<bool(const QString&)> m_fails;
+};
+
+} // namespace
+
+void FaultFileSystem::FailNthCall(FsCall call, int nth)
+{
+    m_failAt[Index(call)] = m_calls[Index(call)] + nth;
+}
+
+void FaultFileSystem::FailOnPath(FsCall call, const QString& nameOrPath)
+{
+    m_failPaths[Index(call)].append(nameOrPath);
+}
+
+bool FaultFileSystem::Fails(FsCall call, const QString& path)
+{
+    const int i = Index(call);
+    const bool nth = ++m_calls[i] == m_failAt[i];
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const bool named = m_failPaths[i].contains(path) || m_failPaths[i].contains(name);
+    if (nth || named)
+        errno = EIO;
+    return nth || named;
+}
+
+bool FaultFileSystem::Enumerate(const QString& folder, EntryVisitor& visitor)
+{
+    if (Fails(FsCall::Enumerate, folder))
+        return false;
+    FaultyVisitor faulty(visitor, folder, [this](const QString& path) { return Fails(FsCall::Attributes, path); });
+    return PosixFileSystem::Enumerate(folder, faulty);
+}
+
+std::uint32_t FaultFileSystem::Attributes(const QString& path)
+{
+    return Fails(FsCall::Attributes, path) ? INVALID_FILE_ATTRIBUTES : PosixFileSystem::Attributes(path);
+}
+
+FileSystem::OpenStatus FaultFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)
+{
+    if (Fails(FsCall::Open, path)) {
+        file.Close();
+        return OpenStatus::Failed;
+    }
+    return PosixFileSystem::OpenExclusive(path, access, file);
+}
+
+bool FaultFileSystem::Replace(const QString& path, const QByteArray& content, const LockedFile* held)
+{
+    return !Fails(FsCall::Replace, path) && PosixFileSystem::Replace(path, content, held);
+}
+
+bool FaultFileSystem::Copy(const QString& source, const QString& target, const CopyProgressFn& progress)
+{
+    // A rule on either end's path fails the copy; the call is counted once.
+    const bool failed = Fails(FsCall::Copy, source);
+    const int i = Index(FsCall::Copy);
+    const QString name = target.mid(target.lastIndexOf(u'/') + 1);
+    if (failed || m_failPaths[i].contains(target) || m_failPaths[i].contains(name)) {
+        errno = EIO;
+        return false;
+    }
+    return PosixFileSystem::Copy(source, target, progress);
+}
+
+bool FaultFileSystem::MakeFolder(const QString& path)
+{
+    return !Fails(FsCall::MakeFolder, path) && PosixFileSystem::MakeFolder(path);
+}
+
+bool FaultFileSystem::MakeLink(const QString& target, const QString& link)
+{
+    return !Fails(FsCall::MakeLink, link) && PosixFileSystem::MakeLink(target, link);
+}
+
+bool FaultFileSystem::Remove(const QString& path, const LockedFile* held)
+{
+    return !Fails(FsCall::Remove, path) && PosixFileSystem::Remove(path, held);
+}
+
+int FaultFileSystem::BeforeWrite(qint64 bytes)
+{
+    if (onWrite)
+        onWrite();
+    if (m_freeSpace < 0)
+        return 0;
+    if (bytes > m_freeSpace)
+        return ENOSPC;
+    m_freeSpace -= bytes;
+    return 0;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// A file system for fault tests: the real one underneath, with failures on request. It is the
+// program's file system for its lifetime.
+#include "platform/posixfilesystem.h"
+
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+
+// The kinds of call that can be made to fail. Each entry an enumeration returns counts as one
+// attribute query; a copy's opens of its two files count as opens.
+enum class FsCall { Enumerate, Attributes, Open, Replace, Copy, MakeFolder, MakeLink, Remove, Count };
+
+class FaultFileSystem final : public PosixFileSystem
+{
+public:
+    FaultFileSystem() { SetFileSystem(this); }
+    ~FaultFileSystem() override { SetFileSystem(nullptr); }
+
+    // The nth call of that kind from now fails (1: the next one).
+    void FailNthCall(FsCall call, int nth);
+    // Every call of that kind on the path fails; a bare name matches an entry of that name in
+    // any folder.
+    void FailOnPath(FsCall call, const QString& nameOrPath);
+    // A write to a new file that would take more than this many bytes in all fails with ENOSPC
+    // (-1: no limit).
+    void SetFreeSpace(qint64 bytes) { m_freeSpace = bytes; }
+    // Runs before each piece written to a new file (to look at the folder in the middle of a write).
+    std::function<void()> onWrite;
+    // Calls of that kind made so far.
+    int Calls(FsCall call) const { return m_calls[Index(call)]; }
+
+    bool Enumerate(const QString& folder, EntryVisitor& visitor) override;
+    std::uint32_t Attributes(const QString& path) override;
+    OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) override;
+    bool Replace(const QString& path, const QByteArray& content, const LockedFile* held) override;
+    bool Copy(const QString& source, const QString& target, const CopyProgressFn& progress) override;
+    bool MakeFolder(const QString& path) override;
+    bool MakeLink(const QString& target, const QString& link) override;
+    bool Remove(const QString& path, const LockedFile* held) override;
+
+protected:
+    int BeforeWrite(qint64 bytes) override;
+
+private:
+    static int Index(FsCall call) { return static_cast<int>(call); }
+    // Counts the call; true when it is to fail.
+    bool Fails(FsCall call, const QString& path);
+
+    static constexpr int kKinds = static_cast<int>(FsCall::Count);
+    std::array<std::atomic<int>, kKinds> m_calls {}; // counted from worker threads too
+    std::array<int, kKinds> m_failAt {};
+    std::array<QStringList, kKinds> m_failPaths;
+    qint64 m_freeSpace = -1;
+};
