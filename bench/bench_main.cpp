@@ -9,6 +9,8 @@
 #include "memory.h"
 #include "watchdog.h"
 
+#include "recordingports.h"
+
 #include "app/quillbrookdlg.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
