@@ -13,10 +13,20 @@
 #include "search/search.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTreeWidget>
 
 #include <algorithm>
+
+namespace {
+
+// Rows are taken in chunks, and a drain gives the event loop back after about this long; the
+// workers of a local disk deliver thousands of rows in the time one would take to show.
+constexpr qsizetype kRowsPerTake = 256;
+constexpr qint64 kTakeBudgetMs = 8;
+
+} // namespace
 
 struct CQuillbrookDlg::FileWork
 {
@@ -116,8 +126,15 @@ void CQuillbrookDlg::TakeLoadedRows()
         return work.loadNumber == number;
     };
     const qsizetype rootLength = g_strRootDir.size();
+    QElapsedTimer clock;
+    clock.start();
     for (;;) {
-        ListLoadJob::Ready ready = work.load->Take();
+        if (clock.elapsed() >= kTakeBudgetMs) {
+            work.taking = false;
+            work.wakeup.Wake(); // the rest after what else waits in the event loop
+            return;
+        }
+        ListLoadJob::Ready ready = work.load->Take(kRowsPerTake);
         for (const QString& message : std::as_const(ready.scanMessages))
             if (!show(message))
                 return;
