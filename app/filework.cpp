@@ -13,10 +13,24 @@
 #include "search/search.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// Rows are taken in chunks, and a drain gives the event loop back after about this long; the
+// workers of a local disk deliver thousands of rows in the time one would take to show.
+constexpr qsizetype kRowsPerTake = 256;
+constexpr qint64 kTakeBudgetMs = 8;
+// Rows read go into the list at most this often (and before a message, and at the end): every
+// insertion repaints the list, and a paint waits for CPU the workers of a local disk are using.
+constexpr qint64 kInsertEveryMs = 250;
+
+} // namespace
 
 struct CQuillbrookDlg::FileWork
 {
@@ -33,6 +47,8 @@ struct CQuillbrookDlg::FileWork
 
     ThreadWakeup wakeup; // first in, last out: the workers below wake through it
     std::unique_ptr<ListLoadJob> load;
+    QList<QTreeWidgetItem*> rows; // rows read and not yet in the list, in order
+    QElapsedTimer sinceInsert;
     int loadNumber = 0;  // counts the loads begun: a reload while one runs begins another
     bool taking = false; // TakeLoadedRows is under way (a message of the load may be open)
     std::unique_ptr<DueCheckJob> check;
@@ -44,6 +60,8 @@ CQuillbrookDlg::~CQuillbrookDlg()
 {
     if (IsLoading())
         QApplication::restoreOverrideCursor();
+    if (m_work)
+        qDeleteAll(std::exchange(m_work->rows, {}));
     m_work.reset(); // waits for the workers while the list is still there
 }
 
@@ -85,6 +103,8 @@ void CQuillbrookDlg::LoadDirList()
     else
         QApplication::setOverrideCursor(Qt::BusyCursor);
     const int number = ++work.loadNumber;
+    qDeleteAll(std::exchange(work.rows, {}));
+    work.sinceInsert.start();
     m_list->clear();
     m_list->setCurrentItem(nullptr);
     work.load = std::make_unique<ListLoadJob>(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir,
@@ -115,33 +135,42 @@ void CQuillbrookDlg::TakeLoadedRows()
         ShowMessage(message);
         return work.loadNumber == number;
     };
+    const auto insert = [&] {
+        m_list->addTopLevelItems(work.rows);
+        work.rows.clear();
+        work.sinceInsert.restart();
+    };
     const qsizetype rootLength = g_strRootDir.size();
+    QElapsedTimer clock;
+    clock.start();
     for (;;) {
-        ListLoadJob::Ready ready = work.load->Take();
+        if (clock.elapsed() >= kTakeBudgetMs) {
+            work.taking = false;
+            work.wakeup.Wake(); // the rest after what else waits in the event loop
+            return;
+        }
+        ListLoadJob::Ready ready = work.load->Take(kRowsPerTake);
         for (const QString& message : std::as_const(ready.scanMessages))
             if (!show(message))
                 return;
         // Rows go in as batches, which costs the view far less than one at a time; a row with
         // messages goes in first with its path only, as when the window reads its texts itself.
-        QList<QTreeWidgetItem*> batch;
         for (LoadedRow& row : ready.rows) {
             auto* item = new QTreeWidgetItem();
             item->setText(0, row.folder.mid(rootLength));
+            work.rows.append(item);
             if (!row.messages.isEmpty()) {
-                batch.append(item);
-                m_list->addTopLevelItems(batch);
-                batch.clear();
+                insert();
                 for (const QString& message : std::as_const(row.messages))
                     if (!show(message))
                         return;
-            } else {
-                batch.append(item);
             }
             item->setText(1, row.desc);
             item->setText(2, row.schedText);
             item->setText(3, row.nextText);
         }
-        m_list->addTopLevelItems(batch);
+        if (ready.finished || work.sinceInsert.elapsed() >= kInsertEveryMs)
+            insert();
         if (ready.finished)
             break;
         if (ready.rows.empty() && ready.scanMessages.isEmpty()) {

@@ -4,6 +4,8 @@
 #include "store/desc.h"
 #include "store/scan.h"
 
+#include <algorithm>
+
 namespace {
 
 // The rows of one first-level folder, as CollectRowPaths takes them.
@@ -139,7 +141,7 @@ QStringList ListLoadJob::Stop()
     return messages;
 }
 
-ListLoadJob::Ready ListLoadJob::Take()
+ListLoadJob::Ready ListLoadJob::Take(qsizetype maxRows)
 {
     Ready ready;
     const std::lock_guard lock(m_state->mutex);
@@ -152,7 +154,9 @@ ListLoadJob::Ready ListLoadJob::Take()
         ready.scanMessages = s.scan.messages;
         s.scanTaken = true;
     }
-    const qsizetype prefix = s.progress->DonePrefix();
+    qsizetype prefix = s.progress->DonePrefix();
+    if (maxRows >= 0)
+        prefix = std::min(prefix, s.taken + maxRows);
     for (; s.taken < prefix; ++s.taken)
         ready.rows.push_back(std::move(s.rows[size_t(s.taken)]));
     // Over only when every row was read: a cancelled load is never finished.

@@ -61,8 +61,8 @@ public:
         std::vector<LoadedRow> rows; // the rows after those taken before, in list order
         bool finished = false;     // the last row is in rows or was taken before
     };
-    // What is ready since the last take (window's thread).
-    Ready Take();
+    // What is ready since the last take, at most maxRows rows (window's thread).
+    Ready Take(qsizetype maxRows = -1);
 
 private:
     struct State;
