@@ -61,15 +61,14 @@ DueCheckJob::DueCheckJob(const QString& root, QStringList relatives, qint64 now,
 {
     m_rows.relatives = std::move(relatives);
     m_rows.states.assign(size_t(m_rows.relatives.size()), DueState::Unreadable);
-    QStringList folders;
-    folders.reserve(m_rows.relatives.size());
-    for (const QString& relative : std::as_const(m_rows.relatives))
-        folders.append(relative.isEmpty() ? QString() : root + relative);
+    // Each worker joins its row's path as it goes: a list of every path, made up front, would
+    // stay in the window's memory after the pass.
     m_job = std::make_unique<BackgroundJob>(
-        [this, folders = std::move(folders), now](const std::atomic<bool>& cancel) {
-            ParallelFor(folders.size(), kFileWorkers, [&](qsizetype i) {
-                if (!folders[i].isEmpty())
-                    m_rows.states[size_t(i)] = CheckDue(folders[i], now);
+        [this, root, now](const std::atomic<bool>& cancel) {
+            ParallelFor(m_rows.relatives.size(), kFileWorkers, [&](qsizetype i) {
+                const QString& relative = m_rows.relatives[i];
+                if (!relative.isEmpty())
+                    m_rows.states[size_t(i)] = CheckDue(root + relative, now);
             }, &cancel);
         },
         std::move(done));

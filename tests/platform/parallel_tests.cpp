@@ -8,6 +8,9 @@
 #include <set>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 TEST(Parallel, EveryItemOnceOnBoundedThreadsAndCancelSkipsTheRest)
 {
     constexpr qsizetype kItems = 2000;
@@ -33,6 +36,56 @@ TEST(Parallel, EveryItemOnceOnBoundedThreadsAndCancelSkipsTheRest)
         ++done;
     }, &cancel);
     EXPECT_LT(done.load(), 20); // at most the items already taken when the flag went up
+}
+
+// The window's thread keeps its priority; every worker runs below it, so a window that calls
+// ParallelFor, or waits for a BackgroundJob, is never kept waiting for the CPU by its own readers.
+TEST(Parallel, WorkersRunBelowTheCallersPriority)
+{
+    const auto niceness = [] { return ::getpriority(PRIO_PROCESS, ::gettid()); };
+    const int caller = niceness();
+    ASSERT_LT(caller, 10);
+    const std::thread::id self = std::this_thread::get_id();
+    std::mutex mutex;
+    std::vector<int> helpers;
+    ParallelFor(64, 4, [&](qsizetype) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // so the helpers get items
+        if (std::this_thread::get_id() == self)
+            return;
+        const int n = niceness();
+        const std::lock_guard lock(mutex);
+        helpers.push_back(n);
+    });
+    EXPECT_EQ(niceness(), caller);
+    ASSERT_FALSE(helpers.empty());
+    for (const int n : helpers)
+        EXPECT_GE(n, 10);
+
+    std::atomic<int> job { -100 };
+    {
+        BackgroundJob background([&](const std::atomic<bool>&) { job = niceness(); }, {});
+    }
+    EXPECT_GE(job.load(), 10);
+    EXPECT_EQ(niceness(), caller);
+}
+
+// Items that wait (as reads on a file server do) bring in helpers up to the bound, and no further.
+TEST(Parallel, ItemsThatWaitBringInHelpersUpToTheBound)
+{
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    std::atomic<int> running { 0 }, most { 0 };
+    ParallelFor(400, 8, [&](qsizetype) {
+        const int now = ++running;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2 * kSlowItemUs));
+        --running;
+        const std::lock_guard lock(mutex);
+        threads.insert(std::this_thread::get_id());
+    });
+    EXPECT_EQ(threads.size(), 8u);
+    EXPECT_LE(most.load(), 8);
 }
 
 TEST(Parallel, InOrderProgressGrowsOnlyWithoutGaps)
