@@ -65,8 +65,10 @@ DueCheckJob::DueCheckJob(const QString& root, QStringList relatives, qint64 now,
     // stay in the window's memory after the pass.
     m_job = std::make_unique<BackgroundJob>(
         [this, root, now](const std::atomic<bool>& cancel) {
-            ParallelFor(m_rows.relatives.size(), kFileWorkers, [&](qsizetype i) {
-                const QString& relative = m_rows.relatives[i];
+            // Read through a const reference: a non-const [] may detach the list, which is a write.
+            const QStringList& relatives = m_rows.relatives;
+            ParallelFor(relatives.size(), kFileWorkers, [&](qsizetype i) {
+                const QString& relative = relatives[i];
                 if (!relative.isEmpty())
                     m_rows.states[size_t(i)] = CheckDue(root + relative, now);
             }, &cancel);
