@@ -33,7 +33,7 @@ void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetyp
     const qsizetype most = std::min<qsizetype>(std::max(threads, 1), count);
     if (most <= 0)
         return;
-    // Two per core to begin with: measured on a local tree, one per core left the load 40 %
+    // Two per core to begin with: measured on a local tree, one per core left the load a third
     // slower, and sixteen made the window wait up to 125 ms for the CPU.
     const int start = 2 * std::max(1, int(std::thread::hardware_concurrency()));
     std::atomic<qsizetype> next { 0 };
