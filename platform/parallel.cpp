@@ -3,9 +3,10 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <system_error>
 
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -35,31 +36,36 @@ void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetyp
         return;
     // Two per core to begin with: measured on a local tree, one per core left the load a third
     // slower, and sixteen made the window wait up to 125 ms for the CPU.
-    const int start = 2 * std::max(1, int(std::thread::hardware_concurrency()));
+    const int initial = 2 * std::max(1, int(std::thread::hardware_concurrency()));
     std::atomic<qsizetype> next { 0 };
     std::mutex mutex; // guards helpers
     std::vector<std::thread> helpers;
     std::function<void()> run;
-    // Adds a helper while there are items left and the bound allows one.
+    // Adds a helper while there are items left and the bound allows one. Where the system
+    // refuses another thread, the threads there are do the work.
     const auto grow = [&] {
         const std::lock_guard lock(mutex);
-        if (qsizetype(helpers.size()) + 1 < most && next < count)
+        if (qsizetype(helpers.size()) + 1 >= most || next >= count)
+            return;
+        try {
             helpers.emplace_back([&run] {
                 YieldToTheWindow();
                 run();
             });
+        } catch (const std::system_error&) {
+        }
     };
     run = [&] {
         for (qsizetype i = next++; i < count; i = next++) {
             if (cancel && *cancel)
                 return;
-            const auto start = std::chrono::steady_clock::now();
+            const auto began = std::chrono::steady_clock::now();
             work(i);
-            if (std::chrono::steady_clock::now() - start > std::chrono::microseconds(kSlowItemUs))
+            if (std::chrono::steady_clock::now() - began > std::chrono::microseconds(kSlowItemUs))
                 grow();
         }
     };
-    for (qsizetype i = 1; i < std::min<qsizetype>(most, start); ++i)
+    for (qsizetype i = 1; i < std::min<qsizetype>(most, initial); ++i)
         grow();
     run();
     // A helper adds its own helpers before it ends, so once every helper seen is joined there is
