@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -36,7 +37,22 @@ struct CQuillbrookDlg::FileWork
 {
     explicit FileWork(CQuillbrookDlg* dlg)
         : wakeup([dlg] { dlg->ContinueFileWork(); })
+        , list(dlg->m_list)
     {
+        // While the workers wait on a file, what was taken meanwhile still goes in on time.
+        insertTimer.setSingleShot(true);
+        QObject::connect(&insertTimer, &QTimer::timeout, [this] {
+            if (!taking)
+                InsertTaken();
+        });
+    }
+    // Puts the rows taken so far into the list, after those already there.
+    void InsertTaken()
+    {
+        insertTimer.stop();
+        list->addTopLevelItems(rows);
+        rows.clear();
+        sinceInsert.restart();
     }
     // Quits every waiting loop; each looks again at what it waits for.
     void Done()
@@ -46,9 +62,11 @@ struct CQuillbrookDlg::FileWork
     }
 
     ThreadWakeup wakeup; // first in, last out: the workers below wake through it
+    QTreeWidget* list;
     std::unique_ptr<ListLoadJob> load;
     QList<QTreeWidgetItem*> rows; // rows read and not yet in the list, in order
     QElapsedTimer sinceInsert;
+    QTimer insertTimer;
     int loadNumber = 0;  // counts the loads begun: a reload while one runs begins another
     bool taking = false; // TakeLoadedRows is under way (a message of the load may be open)
     std::unique_ptr<DueCheckJob> check;
@@ -104,6 +122,7 @@ void CQuillbrookDlg::LoadDirList()
         QApplication::setOverrideCursor(Qt::BusyCursor);
     const int number = ++work.loadNumber;
     qDeleteAll(std::exchange(work.rows, {}));
+    work.insertTimer.stop();
     work.sinceInsert.start();
     m_list->clear();
     m_list->setCurrentItem(nullptr);
@@ -135,11 +154,6 @@ void CQuillbrookDlg::TakeLoadedRows()
         ShowMessage(message);
         return work.loadNumber == number;
     };
-    const auto insert = [&] {
-        m_list->addTopLevelItems(work.rows);
-        work.rows.clear();
-        work.sinceInsert.restart();
-    };
     const qsizetype rootLength = g_strRootDir.size();
     QElapsedTimer clock;
     clock.start();
@@ -160,7 +174,7 @@ void CQuillbrookDlg::TakeLoadedRows()
             item->setText(0, row.folder.mid(rootLength));
             work.rows.append(item);
             if (!row.messages.isEmpty()) {
-                insert();
+                work.InsertTaken();
                 for (const QString& message : std::as_const(row.messages))
                     if (!show(message))
                         return;
@@ -170,11 +184,13 @@ void CQuillbrookDlg::TakeLoadedRows()
             item->setText(3, row.nextText);
         }
         if (ready.finished || work.sinceInsert.elapsed() >= kInsertEveryMs)
-            insert();
+            work.InsertTaken();
         if (ready.finished)
             break;
         if (ready.rows.empty() && ready.scanMessages.isEmpty()) {
             work.taking = false;
+            if (!work.rows.isEmpty() && !work.insertTimer.isActive())
+                work.insertTimer.start(int(std::max<qint64>(0, kInsertEveryMs - work.sinceInsert.elapsed())));
             return; // more when the workers wake the window again
         }
     }

@@ -85,3 +85,32 @@ TEST(FileWork, ATickDuringALoadRunsNoPassAndAReloadDuringItBeginsItAgain)
     EXPECT_TRUE(dlg.Timer().isActive());
     SetTimeSource(nullptr);
 }
+
+// While a worker waits on one file, the rows read before it still go into the list on time.
+TEST(FileWork, RowsBeforeAFileThatHoldsItsWorkerAreShownMeanwhile)
+{
+    TempTree tree;
+    RecordingMessagePort messages;
+    for (int i = 0; i < 40; ++i)
+        tree.MakeDir(QStringLiteral("类%1/夹%2").arg(i % 4).arg(i));
+    CQuillbrookDlg dlg;
+    dlg.OnInitDialog(tree.Root());
+    dlg.Timer().stop();
+    const QStringList paths = CollectRowPaths(tree.Root());
+    const QString held = paths.last().mid(tree.Root().size() + 1) + u'/' + kTimerFileName;
+    tree.WriteText(held, QStringLiteral("1;10;0;8")); // damaged: its worker looks again, and waits
+
+    std::promise<void> release;
+    SetDamageRecheckPause([waiting = release.get_future().share()] { waiting.wait(); });
+    qsizetype shownWhileHeld = -1;
+    QTimer::singleShot(600, [&] {
+        shownWhileHeld = dlg.GetItemCount();
+        release.set_value();
+    });
+    dlg.OnReload();
+    SetDamageRecheckPause({});
+
+    EXPECT_EQ(shownWhileHeld, paths.size() - 1);
+    EXPECT_EQ(dlg.GetItemCount(), paths.size());
+    EXPECT_EQ(messages.messages.size(), 1);
+}
