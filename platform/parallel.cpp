@@ -26,6 +26,14 @@ void YieldToTheWindow()
         ::setpriority(PRIO_PROCESS, ::gettid(), kWorkerNiceness);
 }
 
+// How often this thread has gone to sleep waiting for something. An item that took long
+// without it was only kept from the CPU by other threads.
+long VoluntaryWaits()
+{
+    rusage usage {};
+    return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
 } // namespace
 
 void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetype)>& work,
@@ -60,8 +68,10 @@ void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetyp
             if (cancel && *cancel)
                 return;
             const auto began = std::chrono::steady_clock::now();
+            const long waitsBefore = VoluntaryWaits();
             work(i);
-            if (std::chrono::steady_clock::now() - began > std::chrono::microseconds(kSlowItemUs))
+            if (std::chrono::steady_clock::now() - began > std::chrono::microseconds(kSlowItemUs)
+                && VoluntaryWaits() != waitsBefore)
                 grow();
         }
     };

@@ -21,13 +21,14 @@ class QSocketNotifier;
 // Reads in flight at once: enough to cover a share's round trips, few enough for its server.
 constexpr int kFileWorkers = 16;
 
-// An item that takes longer than this has waited (on a file server, a disk): another thread helps.
+// An item that takes longer than this and slept meanwhile has waited (on a file server, a disk):
+// another thread helps. One that only waited for a core does not bring in another.
 constexpr int kSlowItemUs = 1000;
 
 // Runs work(i) for every i in [0, count) on up to threads threads, the calling thread being one
 // of them, each taking the next i in turn; returns when every started item is done. Once cancel is
 // set, the items not yet started are skipped. It begins with two threads per core and adds one
-// each time an item is slow: reads that wait on a file server overlap, while reads that only use
+// each time an item waits: reads that wait on a file server overlap, while reads that only use
 // the CPU do not crowd out the window's thread. Workers run at a lower priority than the window.
 void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetype)>& work,
                  const std::atomic<bool>* cancel = nullptr);

@@ -69,23 +69,35 @@ TEST(Parallel, WorkersRunBelowTheCallersPriority)
     EXPECT_EQ(niceness(), caller);
 }
 
-// Items that wait (as reads on a file server do) bring in helpers up to the bound, and no further.
-TEST(Parallel, ItemsThatWaitBringInHelpersUpToTheBound)
+// Items that wait (as reads on a file server do) bring in helpers up to the bound, and no further;
+// items as slow that only use the CPU keep to two threads per core.
+TEST(Parallel, OnlyItemsThatWaitBringInHelpersUpToTheBound)
 {
-    std::mutex mutex;
-    std::set<std::thread::id> threads;
+    const auto distinct = [](const std::vector<std::thread::id>& ids) {
+        return std::set<std::thread::id>(ids.begin(), ids.end()).size();
+    };
+    std::vector<std::thread::id> ids(400);
     std::atomic<int> running { 0 }, most { 0 };
-    ParallelFor(400, 8, [&](qsizetype) {
+    ParallelFor(400, 8, [&](qsizetype i) {
         const int now = ++running;
         for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(2 * kSlowItemUs));
         --running;
-        const std::lock_guard lock(mutex);
-        threads.insert(std::this_thread::get_id());
+        ids[size_t(i)] = std::this_thread::get_id();
     });
-    EXPECT_EQ(threads.size(), 8u);
+    EXPECT_EQ(distinct(ids), 8u);
     EXPECT_LE(most.load(), 8);
+
+    // Each thread writes its own slots only: no lock, so no thread sleeps on one.
+    ids.assign(64, {});
+    ParallelFor(64, 16, [&](qsizetype i) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(2 * kSlowItemUs);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        ids[size_t(i)] = std::this_thread::get_id();
+    });
+    EXPECT_LE(distinct(ids), size_t(2 * std::max(1u, std::thread::hardware_concurrency())));
 }
 
 TEST(Parallel, InOrderProgressGrowsOnlyWithoutGaps)
