@@ -1,31 +1,10 @@
 #include "schedule/listload.h"
 
+#include "platform/entrypath.h"
 #include "schedule/rowtexts.h"
-#include "store/desc.h"
 #include "store/scan.h"
 
 #include <algorithm>
-
-namespace {
-
-// The rows of one first-level folder, as CollectRowPaths takes them.
-void CollectFolderRows(const QString& path, QStringList& rows)
-{
-    if (IsManagedDir(path)) {
-        rows.append(path);
-        return;
-    }
-    QStringList second;
-    ListSubDirs(path, second);
-    if (second.isEmpty()) {
-        rows.append(path);
-        return;
-    }
-    for (const QString& sub : std::as_const(second))
-        rows.append(JoinPath(path, sub));
-}
-
-} // namespace
 
 ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic<bool>* cancel)
 {

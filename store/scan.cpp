@@ -53,26 +53,28 @@ void ListDirFiles(QString folder, QStringList& names)
     ListEntries(folder, names, FILE_ATTRIBUTE_ARCHIVE);
 }
 
+void CollectFolderRows(const QString& path, QStringList& rows)
+{
+    if (IsManagedDir(path)) {
+        rows.append(path);
+        return;
+    }
+    QStringList second;
+    ListSubDirs(path, second);
+    if (second.isEmpty()) {
+        rows.append(path);
+        return;
+    }
+    for (const QString& sub : std::as_const(second))
+        rows.append(JoinPath(path, sub));
+}
+
 QStringList CollectRowPaths(const QString& root)
 {
     QStringList first;
     ListSubDirs(root, first);
     QStringList rows;
-    QStringList second;
-    for (const QString& name : std::as_const(first)) {
-        const QString path = JoinPath(root, name);
-        if (IsManagedDir(path)) {
-            rows.append(path);
-            continue;
-        }
-        second.clear();
-        ListSubDirs(path, second);
-        if (second.isEmpty()) {
-            rows.append(path);
-            continue;
-        }
-        for (const QString& sub : std::as_const(second))
-            rows.append(JoinPath(path, sub));
-    }
+    for (const QString& name : std::as_const(first))
+        CollectFolderRows(JoinPath(root, name), rows);
     return rows;
 }

@@ -11,6 +11,9 @@ void ListSubDirs(QString folder, QStringList& names);
 // The same for the entries that are files.
 void ListDirFiles(QString folder, QStringList& names);
 
+// Appends the rows one first-level folder gives: itself when it is managed or has no sub-folders,
+// otherwise its sub-folders.
+void CollectFolderRows(const QString& path, QStringList& rows);
 // The full paths of the folders that become rows, in order: each first-level folder that is
 // managed or has no sub-folders, otherwise its sub-folders.
 QStringList CollectRowPaths(const QString& root);
