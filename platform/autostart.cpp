@@ -52,7 +52,7 @@ QString EscapeValue(const QString& value)
 
 QString AutostartDir()
 {
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // A relative XDG_CONFIG_HOME is ignored, as the desktop does.
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     const QString base = QDir::isAbsolutePath(config) ? config : QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/autostart");

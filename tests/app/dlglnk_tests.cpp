@@ -20,14 +20,6 @@ QString Msg(const char* format, std::initializer_list<QString> values = {})
     return FormatMessage(QString::fromUtf8(format), values);
 }
 
-QStringList Column0(const CQuillbrookDlg& dlg)
-{
-    QStringList rows;
-    for (int row = 0; row < dlg.GetItemCount(); ++row)
-        rows.append(dlg.GetItemText(row, 0));
-    return rows;
-}
-
 // The link dialog as a test drives it: found among the modal widgets, controls by object name.
 struct LinkDialog
 {

@@ -18,14 +18,6 @@ namespace {
 qint64 s_now = 0;
 qint64 TestNow() { return s_now; }
 
-QStringList Column0(const CQuillbrookDlg& dlg)
-{
-    QStringList rows;
-    for (int row = 0; row < dlg.GetItemCount(); ++row)
-        rows.append(dlg.GetItemText(row, 0));
-    return rows;
-}
-
 } // namespace
 
 TEST(FileWork, ATickDuringALoadRunsNoPassAndAReloadDuringItBeginsItAgain)

@@ -55,3 +55,13 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Column 0 of every row of the window's list, in list order.
+template <typename Window>
+QStringList Column0(const Window& dlg)
+{
+    QStringList rows;
+    for (int row = 0; row < dlg.GetItemCount(); ++row)
+        rows.append(dlg.GetItemText(row, 0));
+    return rows;
+}

@@ -28,14 +28,6 @@ QStringList EnumerationOrder(const QString& folder)
     return names;
 }
 
-QStringList Column0(const CQuillbrookDlg& dlg)
-{
-    QStringList rows;
-    for (int row = 0; row < dlg.GetItemCount(); ++row)
-        rows.append(dlg.GetItemText(row, 0));
-    return rows;
-}
-
 } // namespace
 
 // Started in the file system's top folder (here a child process whose "/" is a temporary tree),
