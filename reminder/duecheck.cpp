@@ -2,18 +2,10 @@
 
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
-#include "schedule/calendar.h"
 #include "schedule/schedule.h"
 #include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
-
-namespace {
-
-// More than any zone's distance from UTC, as the firing procedure's own shortcut takes it.
-constexpr qint64 kZoneSlack = 2 * 86400;
-
-} // namespace
 
 DueState CheckDue(const QString& folder, qint64 now)
 {
@@ -30,17 +22,7 @@ DueState CheckDue(const QString& folder, qint64 now)
         return DueState::Unreadable; // the procedure looks again, and removes it and says so
     ScheduleRecord record;
     record.Decode(lines);
-    if (record.mode == SCHED_NONE || record.count == 0)
-        return DueState::NotDue;
-
-    const StoredTrigger& n = record.next;
-    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
-    if (inRange && DaysFromCivil(n.year, n.month, n.day) * 86400 + qint64(n.hour) * 3600 + qint64(n.minute) * 60 - kZoneSlack > now)
-        return DueState::NotDue;
-    qint64 t = 0;
-    if (inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t) && t > now)
-        return DueState::NotDue;
-    return DueState::Due;
+    return RecordIsDue(record, now) ? DueState::Due : DueState::NotDue;
 }
 
 std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, int threads,

@@ -46,6 +46,11 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr, QString* dueText = nullptr);
 bool StopSchedule(QString folder, ScheduleFault* fault = nullptr);
 
+// Whether a schedule read from its file fires at now: it has a mode and a count left, and its
+// stored trigger is not later than now or cannot form a time.
+struct ScheduleRecord;
+bool RecordIsDue(const ScheduleRecord& record, qint64 now);
+
 // A file that reads as damaged is looked at again after this pause and removed only when it is
 // still the same file, unchanged and still damaged: another program may be writing it in place.
 constexpr int kDamageRecheckMs = 200;

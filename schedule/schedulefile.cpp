@@ -201,6 +201,24 @@ void WritePieces(CFile& file, const QStringList& pieces)
 
 } // namespace
 
+bool RecordIsDue(const ScheduleRecord& record, qint64 now)
+{
+    if (record.mode == SCHED_NONE || record.count == 0)
+        return false;
+    // The stored trigger as written. One that cannot form a time (edited by hand: a bad date, an
+    // hour or a minute out of range) counts as due, so the schedule fires once and its rewrite
+    // stores a proper next trigger.
+    const StoredTrigger& n = record.next;
+    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
+    // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
+    // that time read as UTC in every zone, so two days settle it without the platform conversion,
+    // which re-reads the zone file on each call and would cost more than reading the file did.
+    if (inRange && WallClockSeconds(n.year, n.month, n.day, n.hour, n.minute) - kZoneSlack > now)
+        return false;
+    qint64 t = 0;
+    return !(inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t) && t > now);
+}
+
 void SetDamageRecheckPause(std::function<void()> pause)
 {
     g_damageRecheckPause = std::move(pause);
@@ -346,22 +364,9 @@ bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
         return false;
     ScheduleRecord record;
     record.Decode(lines);
-    if (record.mode == SCHED_NONE || record.count == 0)
+    if (!RecordIsDue(record, g_tNow))
         return false;
-    // The stored trigger as written. One that cannot form a time (edited by hand: a bad date, an
-    // hour or a minute out of range) counts as due, so the schedule fires once and the rewrite
-    // below stores a proper next trigger.
     const StoredTrigger& n = record.next;
-    const bool inRange = IsBuildableTime(n.year, n.month, n.day, n.hour, n.minute);
-    // Most schedules lie days ahead. The instant a wall-clock time stands for is within a day of
-    // that time read as UTC in every zone, so two days settle it without the platform conversion,
-    // which re-reads the zone file on each call and would cost more than reading the file did.
-    if (inRange && WallClockSeconds(n.year, n.month, n.day, n.hour, n.minute) - kZoneSlack > g_tNow)
-        return false;
-    qint64 t = 0;
-    const bool valid = inRange && LocalWallTime(n.year, n.month, n.day, n.hour, n.minute, t);
-    if (valid && t > g_tNow)
-        return false;
     // Due, but a clock beyond the years a trigger can be built in could only lead the rewrite to
     // delete a sound schedule: fire nothing until the clock is right.
     if (!ClockCanCarryTriggers()) {
