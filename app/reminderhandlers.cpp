@@ -36,8 +36,10 @@ void CQuillbrookDlg::RunPass(const CheckedRows& checked)
         if (relative == g_strEditingDir)
             continue;
         // A row found not due would be left at once, without a word and unwritten.
-        if (!checked.MustVisit(row, relative))
+        if (!checked.MustVisit(row, relative)) {
+            pass.PassOver(g_strRootDir, relative);
             continue;
+        }
         PassRow(row, pass);
     }
     pass.Finish();

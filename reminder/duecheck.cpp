@@ -10,9 +10,9 @@
 DueState CheckDue(const QString& folder, qint64 now)
 {
     // The procedure's load steps: an open without sharing, one buffer's worth, the lines.
-    const QString path = JoinPath(folder, kTimerFileName);
+    QString path;
     CFile file;
-    if (!file.Open(path, CFile::modeRead))
+    if (!OpenScheduleFile(folder, file, CFile::modeRead, path))
         return PathExists(path) ? DueState::Unreadable : DueState::NotDue;
     const QString text = ReadUnicodeText(file);
     file.Close();

@@ -109,6 +109,12 @@ RowFired ReminderPass::FireRow(const QString& folder, QString& schedText, QStrin
     return RowFired::Opened;
 }
 
+void ReminderPass::PassOver(const QString& root, const QString& relative)
+{
+    if (!m_limit.Empty())
+        m_limit.Clear(root + relative);
+}
+
 void ReminderPass::Finish()
 {
     if (m_notOpened.isEmpty())

@@ -22,6 +22,8 @@ public:
     void Clear(const QString& folder);
     // The list was reloaded: every condition may be shown again.
     void Reset();
+    // Nothing is remembered, so no Clear is needed.
+    bool Empty() const { return m_shown.isEmpty(); }
 
 private:
     struct Shown
@@ -53,6 +55,9 @@ public:
 
     // Fires one row's folder when it is due, its messages passed through the limit.
     RowFired FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText);
+    // A row the check found readable and not due: whatever condition the pass said of its folder is
+    // over, and is said again should it return.
+    void PassOver(const QString& root, const QString& relative);
     // After the last row: the folders that fired but were not opened, named in one message
     // (kMsgNotOpened: the first of them and their number) and one notification.
     void Finish();

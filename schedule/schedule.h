@@ -2,6 +2,8 @@
 // Schedules: the record kept in a folder's schedule file, the date rules that give its next
 // trigger, the list texts, advancing a fired schedule and stopping one. Every operation takes the
 // folder's full path, shows its own messages and returns false after a failure.
+#include "platform/exclusivefile.h"
+
 #include <QString>
 
 #include <functional>
@@ -36,6 +38,11 @@ enum class ScheduleFault {
     Changing,        // the file changed while it was looked at: left alone, nothing shown
     ClockOutOfRange, // now lies outside the years a trigger can be built in: nothing fired or written
 };
+
+// Opens folder's schedule file whatever the case of its name, the program's spelling first (trees
+// from Windows carry QUILLBROOK.TIMER and the like). path receives the file opened, or the one that
+// would not open, or the program's spelling when the folder has none. Shows nothing.
+bool OpenScheduleFile(const QString& folder, CFile& file, CFile::Mode mode, QString& path);
 
 bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
                        ScheduleFault* fault = nullptr);

@@ -101,6 +101,25 @@ Load ConfirmDamaged(CFile& file, const QString& path, const QString& firstText, 
     return Load::Failed;
 }
 
+} // namespace
+
+bool OpenScheduleFile(const QString& folder, CFile& file, CFile::Mode mode, QString& path)
+{
+    // The program's spelling is opened first, so a folder that has it costs no look at the others.
+    path = JoinPath(folder, kTimerFileName);
+    if (file.Open(path, mode))
+        return true;
+    if (PathExists(path))
+        return false;
+    const QString found = FindEntryPath(folder, kTimerFileName);
+    if (found == path)
+        return false;
+    path = found;
+    return file.Open(path, mode);
+}
+
+namespace {
+
 // The steps every reader of a schedule file begins with. With keepOpen the file is opened for
 // rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
 // A file of fewer than three lines is damaged (see ConfirmDamaged); three lines gain a fourth "0".
@@ -110,17 +129,8 @@ Load LoadSchedule(const QString& folder, const DamageTexts& damage, QStringList&
     CFile local;
     CFile& file = keepOpen ? *keepOpen : local;
     const CFile::Mode mode = keepOpen ? CFile::modeReadWrite : CFile::modeRead;
-    // The program's spelling is opened first, so a folder that has it costs no look at the others.
-    QString path = JoinPath(folder, kTimerFileName);
-    bool opened = file.Open(path, mode);
-    if (!opened && !PathExists(path)) {
-        const QString found = FindEntryPath(folder, kTimerFileName);
-        if (found == path)
-            return Load::NoFile;
-        path = found;
-        opened = file.Open(path, mode);
-    }
-    if (!opened) {
+    QString path;
+    if (!OpenScheduleFile(folder, file, mode, path)) {
         if (!PathExists(path))
             return Load::NoFile;
         ShowMessage(FormatMessage(kMsgOpenFailed, { path }));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Copies the program into a temporary root that holds an overdue folder, starts it under xvfb-run
 # with a stub xdg-open first on PATH, and checks what it leaves on disk: the schedule advanced with
-# one count less, auto.bat run in that folder, and the folder asked to open.
+# one count less, auto.bat run in that folder, and the folder asked to open. A second folder is
+# spelt as a tree copied from Windows spells it (QUILLBROOK.TIMER, AUTO.BAT) and must fire too.
 set -euo pipefail
 program=${1:?usage: reminder_e2e.sh path/to/quillbrook}
 work=$(mktemp -d)
@@ -14,7 +15,8 @@ trap cleanup EXIT
 
 root="$work/根 目录"
 folder="$root/合同/到期 文件夹"
-mkdir -p "$folder" "$work/bin"
+upper="$root/合同/WINDOWS"
+mkdir -p "$folder" "$upper" "$work/bin"
 cp "$program" "$root/quillbrook"
 
 utf16() { { printf '\xff\xfe'; printf '%b' "$2" | iconv -f UTF-8 -t UTF-16LE; } > "$1"; }
@@ -24,6 +26,9 @@ utf16 "$folder/Quillbrook.desc" "到期的合同"
 # Monthly on the 1st at 09:00, next trigger long past, three more triggers.
 utf16 "$folder/Quillbrook.Timer" "1;9;0;1\r\n2020-1-1,9,0\r\n3\r\n0"
 printf 'pwd > "%s/ran-in.txt"\n' "$work" > "$folder/auto.bat"
+utf16 "$upper/quillbrook.desc" "从共享拷来"
+utf16 "$upper/QUILLBROOK.TIMER" "1;9;0;1\r\n2020-1-1,9,0\r\n3\r\n0"
+printf 'pwd > "%s/upper-ran-in.txt"\n' "$work" > "$upper/AUTO.BAT"
 cat > "$work/bin/xdg-open" <<STUB
 #!/bin/sh
 printf '%s\n' "\$1" >> "$work/opened.txt"
@@ -36,8 +41,9 @@ setsid xvfb-run -a "$root/quillbrook" >"$work/program.log" 2>&1 &
 pid=$!
 
 for _ in $(seq 1 150); do
-  if [ -s "$work/opened.txt" ] && [ -s "$work/ran-in.txt" ] \
-     && read_utf16 "$folder/Quillbrook.Timer" | grep -q $'^2\r$'; then
+  if [ -s "$work/opened.txt" ] && [ -s "$work/ran-in.txt" ] && [ -s "$work/upper-ran-in.txt" ] \
+     && read_utf16 "$folder/Quillbrook.Timer" | grep -q $'^2\r$' \
+     && read_utf16 "$upper/QUILLBROOK.TIMER" | grep -q $'^2\r$'; then
     break
   fi
   sleep 0.1
@@ -57,8 +63,13 @@ IFS='-,' read -r year month day hour minute <<<"$next"
 [ "$(cat "$work/ran-in.txt")" = "$folder" ] || fail "auto.bat ran in $(cat "$work/ran-in.txt")"
 
 [ -f "$work/opened.txt" ] || fail "nothing was opened"
-url=$(head -n 1 "$work/opened.txt")
-decoded=$(printf '%b' "${url//%/\\x}")
-[ "$decoded" = "file://$folder" ] || fail "opened $url"
+grep -c . "$work/opened.txt" | grep -qx 2 || fail "opened $(cat "$work/opened.txt")"
+decoded=$(printf '%b' "$(sed 's/%/\\x/g' "$work/opened.txt")")
+grep -qxF "file://$folder" <<<"$decoded" || fail "did not open $folder: $decoded"
+grep -qxF "file://$upper" <<<"$decoded" || fail "did not open $upper: $decoded"
+
+[ "$(read_utf16 "$upper/QUILLBROOK.TIMER" | tr -d '\r' | sed -n 3p)" = 2 ] || fail "QUILLBROOK.TIMER not advanced"
+[ "$(cat "$work/upper-ran-in.txt")" = "$upper" ] || fail "AUTO.BAT did not run in its folder"
+[ ! -e "$upper/Quillbrook.Timer" ] || fail "a second schedule file was written beside QUILLBROOK.TIMER"
 
 echo "1 passed, 0 failed"
