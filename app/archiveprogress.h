@@ -1,11 +1,11 @@
 #pragma once
-// The progress window of an archive copy: it appears only when the copy takes more than a moment,
-// names the file being copied, and keeps the window answering while the copy runs.
+// The progress window of an archive copy: it appears only when the copy takes more than a moment
+// and names the file being copied. The copy runs on a worker; the controller hands its reports on.
 #include "platform/filesystem.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QTimer>
 
 class QWidget;
 
@@ -17,18 +17,19 @@ public:
     ArchiveProgress(const ArchiveProgress&) = delete;
     ArchiveProgress& operator=(const ArchiveProgress&) = delete;
 
-    // The copy's report of one piece; called on the window's thread, between pieces.
+    // The copy's latest report (window's thread).
     void Report(const CopyProgress& progress);
-    // The function to hand to the copy.
-    CopyProgressFn Callback();
 
     // The window, once it is shown (nullptr before).
     QProgressDialog* Dialog() const { return m_dialog; }
 
 private:
+    void ShowWindow();
+    void Update();
+
     QWidget* m_parent;
-    int m_showAfterMs;
-    QElapsedTimer m_started;
-    QElapsedTimer m_sinceEvents;
+    QTimer m_showTimer;
+    CopyProgress m_last;
+    bool m_reported = false;
     QPointer<QProgressDialog> m_dialog;
 };

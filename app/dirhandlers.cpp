@@ -1,5 +1,5 @@
 // The directory commands: archive to the previous year, link an outside folder.
-#include "app/archiveprogress.h"
+#include "app/filework.h"
 #include "app/dlglnk.h"
 #include "app/quillbrookdlg.h"
 #include "dirops/archive.h"
@@ -8,11 +8,11 @@
 
 void CQuillbrookDlg::OnArchivePrevYear()
 {
-    const int row = GetSelectionMark();
+    const int row = CommandRow();
     if (row == -1)
         return;
-    ArchiveProgress progress(this);
-    ArchiveToYearFolder(RowFolder(row), ArchiveYearOf(g_tNow), progress.Callback());
+    // Copied by a worker under its progress window; its messages come when it is done.
+    m_work->RequestArchive(RowFolder(row), ArchiveYearOf(g_tNow));
 }
 
 void CQuillbrookDlg::OnLinkExternalDir()

@@ -4,6 +4,7 @@
 #include "platform/fileattr.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
+#include "schedule/rowlist.h"
 #include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
@@ -24,7 +25,7 @@ public:
 
 void CQuillbrookDlg::OnSetDescAndTimer()
 {
-    const int row = GetSelectionMark();
+    int row = CommandRow();
     if (row == -1)
         return;
     const QString relative = GetItemText(row, 0);
@@ -42,14 +43,17 @@ void CQuillbrookDlg::OnSetDescAndTimer()
     ReadScheduleForEdit(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute, dlg.m_strSpec, dlg.m_nCount,
                         dlg.m_bWeekend);
 
+    const RowRef ref = RowRef::Of(Rows(), row);
     const EditingDirScope editing(relative);
     if (dlg.DoModal() != QDialog::Accepted)
         return;
+    // The dialog ran its own loop; the row is looked up again (-1: gone with a reload).
+    row = ref.Resolve(Rows());
 
     // Both files are written on every confirmation, the description first; writing it is what
     // puts a folder under management. The row shows the new description whatever that write gave,
     // before the schedule is written, so a message of the schedule write stands over it.
-    const bool sameFolder = dlg.m_strPath == folder;
+    const bool sameFolder = dlg.m_strPath == folder && row >= 0;
     WriteDirDesc(dlg.m_strPath, dlg.m_strDesc);
     if (sameFolder)
         SetItemText(row, 1, dlg.m_strDesc);
@@ -71,7 +75,7 @@ void CQuillbrookDlg::OnSetDescAndTimer()
 
 void CQuillbrookDlg::OnClearManageInfo()
 {
-    const int row = GetSelectionMark();
+    const int row = CommandRow();
     if (row == -1)
         return;
     const QString folder = RowFolder(row);

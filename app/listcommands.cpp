@@ -36,7 +36,7 @@ void CQuillbrookDlg::OnCopyListToClipboard()
 
 void CQuillbrookDlg::OnOpenDirInExplorer()
 {
-    const int row = GetSelectionMark();
+    const int row = CommandRow();
     if (row == -1)
         return;
     Shell().OpenPath(RowFolder(row));

@@ -2,14 +2,15 @@
 
 #include "app/desktopservices.h"
 #include "app/dlgunits.h"
+#include "app/filework.h"
 #include "app/menus.h"
 #include "app/resource.h"
+#include "app/rowmodel.h"
 #include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/notificationport.h"
-#include "reminder/reminderpass.h"
 #include "schedule/rowtexts.h"
 #include "search/search.h"
 #include "store/scan.h"
@@ -29,7 +30,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWindow>
 
 namespace {
@@ -69,6 +70,7 @@ CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     CreateControls();
+    m_work = std::make_unique<FileWorkController>(*this, *m_model);
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &CQuillbrookDlg::OnTimer);
 }
@@ -123,8 +125,10 @@ void CQuillbrookDlg::CreateControls()
     for (QWidget* control : std::initializer_list<QWidget*> { label, m_editSearch, search, next, hint, m_btnClearAlert })
         m_topRow.push_back({ control, control->geometry() });
 
-    m_list = new QTreeWidget(m_client);
+    m_model = std::make_unique<RowModel>();
+    m_list = new QTreeView(m_client);
     m_list->setObjectName(QStringLiteral("dirList"));
+    m_list->setModel(m_model.get());
     m_list->setGeometry(du.Rect(7, 27, 888, 303));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
@@ -139,10 +143,10 @@ void CQuillbrookDlg::CreateControls()
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CQuillbrookDlg::OnRClickDirList);
     // The selection mark is the row last selected; keyboard focus alone does not move it.
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList selected = m_list->selectionModel()->selectedRows();
         if (!selected.isEmpty())
-            m_selectionMark = m_list->indexOfTopLevelItem(selected.first());
+            m_selectionMark = selected.first().row();
     });
 
     m_templateClient = QSize(du.X(902), du.Y(343));
@@ -200,14 +204,9 @@ void CQuillbrookDlg::LayoutTopRow()
 
 void CQuillbrookDlg::SetupColumns()
 {
-    m_list->setColumnCount(4);
-    m_list->setHeaderLabels({ QStringLiteral("文档目录"), QStringLiteral("文档描述"), QStringLiteral("定时方案"),
-                              QStringLiteral("下次触发") });
     const int widths[] = { 350, 1000, 260, 140 };
-    for (int column = 0; column < 4; ++column) {
+    for (int column = 0; column < kRowColumns; ++column)
         m_list->setColumnWidth(column, widths[column]);
-        m_list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
-    }
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionsMovable(false);
 }
@@ -238,6 +237,21 @@ bool CQuillbrookDlg::OnInitDialog(const QString& rootDir, bool showWhileLoading)
     return true;
 }
 
+void CQuillbrookDlg::LoadDirList()
+{
+    m_work->RequestLoad();
+}
+
+bool CQuillbrookDlg::IsLoading() const
+{
+    return m_work->GetState() == FileWorkController::State::Loading;
+}
+
+bool CQuillbrookDlg::IsIdle() const
+{
+    return m_work->IsIdle();
+}
+
 void CQuillbrookDlg::UpdateData(bool save)
 {
     if (save)
@@ -246,21 +260,24 @@ void CQuillbrookDlg::UpdateData(bool save)
         m_editSearch->setText(m_strSearch);
 }
 
+const RowList& CQuillbrookDlg::Rows() const
+{
+    return m_model->Rows();
+}
+
 int CQuillbrookDlg::GetItemCount() const
 {
-    return m_list->topLevelItemCount();
+    return Rows().Count();
 }
 
 QString CQuillbrookDlg::GetItemText(int row, int column) const
 {
-    const QTreeWidgetItem* item = m_list->topLevelItem(row);
-    return item ? item->text(column) : QString();
+    return Rows().Text(row, column);
 }
 
 void CQuillbrookDlg::SetItemText(int row, int column, const QString& text)
 {
-    if (QTreeWidgetItem* item = m_list->topLevelItem(row))
-        item->setText(column, text);
+    m_model->SetText(row, column, text);
 }
 
 int CQuillbrookDlg::GetSelectionMark() const
@@ -268,15 +285,22 @@ int CQuillbrookDlg::GetSelectionMark() const
     return m_selectionMark < GetItemCount() ? m_selectionMark : -1;
 }
 
+int CQuillbrookDlg::CommandRow() const
+{
+    if (!m_work->RowCommandsAvailable())
+        return -1;
+    return m_commandRow >= 0 ? m_commandRow : GetSelectionMark();
+}
+
 void CQuillbrookDlg::SelectRow(int row)
 {
-    QTreeWidgetItem* item = m_list->topLevelItem(row);
-    if (!item)
+    if (row < 0 || row >= GetItemCount())
         return;
     // Selecting must not scroll the list.
     const int horizontal = m_list->horizontalScrollBar()->value();
     const int vertical = m_list->verticalScrollBar()->value();
-    m_list->setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_list->horizontalScrollBar()->setValue(horizontal);
     m_list->verticalScrollBar()->setValue(vertical);
     m_list->setFocus();
@@ -287,8 +311,17 @@ QString CQuillbrookDlg::RowFolder(int row) const
     return g_strRootDir + GetItemText(row, 0);
 }
 
+void CQuillbrookDlg::ClearSelection()
+{
+    m_list->selectionModel()->clear();
+    m_selectionMark = -1;
+}
+
 void CQuillbrookDlg::OnCommand(int id)
 {
+    // While a copy runs the window takes no command; the progress window soon covers it.
+    if (m_work->GetState() == FileWorkController::State::Archiving)
+        return;
     switch (id) {
     case ID_COPY_LIST: OnCopyListToClipboard(); break;
     case ID_SET_DESC_TIMER: OnSetDescAndTimer(); break;
@@ -312,40 +345,53 @@ void CQuillbrookDlg::OnSize(int sizeType)
     m_list->setGeometry(client.left() + 14, client.top() + 60, client.width() - 28, client.height() - 74);
 }
 
-QMenu* CQuillbrookDlg::CreateContextMenu()
+QMenu* CQuillbrookDlg::CreateContextMenu(int row)
 {
     auto* menu = new QMenu(this);
     BuildContextMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { OnInitMenuPopup(menu); });
+    // The command acts on the row the menu was opened for, whatever is selected by then.
+    connect(menu, &QMenu::triggered, this, [this, ref = RowRef::Of(Rows(), row)](QAction* action) {
+        OnRowCommand(CommandOf(action), ref);
+    });
     return menu;
+}
+
+void CQuillbrookDlg::OnRowCommand(int id, const RowRef& ref)
+{
+    const int row = ref.Resolve(Rows());
+    if (id == 0 || row < 0)
+        return; // the row is gone (a reload came meanwhile): nothing to act on
+    m_commandRow = row;
+    OnCommand(id);
+    m_commandRow = -1;
 }
 
 void CQuillbrookDlg::OnRClickDirList(const QPoint&)
 {
-    if (m_list->selectedItems().isEmpty())
+    if (m_list->selectionModel()->selectedRows().isEmpty())
         return;
     TrackContextMenu(QCursor::pos());
 }
 
 void CQuillbrookDlg::OnContextMenuKey()
 {
-    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    const QModelIndexList selected = m_list->selectionModel()->selectedRows();
     if (selected.isEmpty())
         return;
     // The menu opens below the left end of the row it is for, which is brought into view first.
-    m_list->scrollToItem(selected.first());
-    const QRect row = m_list->visualItemRect(selected.first());
+    m_list->scrollTo(selected.first());
+    const QRect row = m_list->visualRect(selected.first());
     TrackContextMenu(m_list->viewport()->mapToGlobal(QPoint(qMax(row.left(), 0), row.bottom() + 1)));
 }
 
 void CQuillbrookDlg::TrackContextMenu(const QPoint& globalPos)
 {
-    QMenu* menu = CreateContextMenu();
-    QAction* chosen = menu->exec(globalPos);
-    const int id = CommandOf(chosen);
-    delete menu;
-    if (id != 0)
-        OnCommand(id);
+    // Opened without a loop of its own: the window goes on ticking, and the menu's command is
+    // taken when it is chosen.
+    QMenu* menu = CreateContextMenu(GetSelectionMark());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
 }
 
 void CQuillbrookDlg::OnInitMenuPopup(QMenu* popup)
@@ -353,7 +399,7 @@ void CQuillbrookDlg::OnInitMenuPopup(QMenu* popup)
     const QList<QAction*> actions = popup->actions();
     if (actions.isEmpty() || CommandOf(actions.first()) != ID_SET_DESC_TIMER)
         return;
-    const bool enabled = GetSelectionMark() != -1;
+    const bool enabled = CommandRow() != -1;
     for (QAction* action : actions) {
         switch (CommandOf(action)) {
         case ID_SET_DESC_TIMER:
@@ -399,11 +445,9 @@ bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (!m_list->itemAt(mouse->position().toPoint())) {
+        if (!m_list->indexAt(mouse->position().toPoint()).isValid()) {
             // A click below the rows leaves no row selected and no selection mark.
-            m_list->clearSelection();
-            m_list->setCurrentItem(nullptr);
-            m_selectionMark = -1;
+            ClearSelection();
             return true;
         }
     }
@@ -438,10 +482,40 @@ void CQuillbrookDlg::showEvent(QShowEvent* event)
     FitOnceFrameIsKnown();
 }
 
+void CQuillbrookDlg::done(int result)
+{
+    // Closed however it is (the close box, Esc, Enter): every job is dropped at once.
+    m_work->Close();
+    m_timer.stop();
+    QDialog::done(result);
+}
+
 void CQuillbrookDlg::BringToFront()
 {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
+}
+
+void CQuillbrookDlg::BeforeLoad()
+{
+    // The rows go: so does every mark of one, and the folder commands wait for the rows to return.
+    m_selectionMark = -1;
+    m_commandRow = -1;
+}
+
+void CQuillbrookDlg::AfterLoad()
+{
+    // As after every load, no row is selected and the search starts afresh.
+    ClearSelection();
+    m_list->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    ClearSearchResults();
+}
+
+CQuillbrookDlg::~CQuillbrookDlg()
+{
+    // The jobs go first, letting their workers go; then the view lets go of the rows.
+    m_work.reset();
+    m_list->setModel(nullptr);
 }

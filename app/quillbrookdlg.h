@@ -11,15 +11,18 @@
 #include <vector>
 
 class QAction;
-class ReminderPass;
-struct CheckedRows;
+class FileWorkController;
+class RowList;
+class RowModel;
+struct RowOutcome;
+struct RowRef;
 
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 
 inline const QString kMainCaption = QStringLiteral("Quillbrook2.0.5");
@@ -34,18 +37,24 @@ public:
     explicit CQuillbrookDlg(QWidget* parent = nullptr);
     ~CQuillbrookDlg() override;
 
-    // Fixes the root (rootDir, or the program's folder when empty), loads the list, starts the timer.
-    // With showWhileLoading the window is shown before the list loads.
+    // Fixes the root (rootDir, or the program's folder when empty), begins loading the list, starts
+    // the timer. With showWhileLoading the window is shown at once.
     bool OnInitDialog(const QString& rootDir = QString(), bool showWhileLoading = false);
-    // Empties and refills the list from the folder tree. The folders are read on worker threads;
-    // the event loop runs meanwhile, and the call returns with the list complete.
+    // Empties the list and begins reading the folder tree again on worker threads; the rows come
+    // in as they are read, and the call returns at once.
     void LoadDirList();
     // True while a load is under way (the window shows the busy cursor).
     bool IsLoading() const;
+    // No file work is under way or waiting.
+    bool IsIdle() const;
+    FileWorkController& Work() const { return *m_work; }
+    // The rows as the view sees them (tests put rows in through it).
+    RowModel& Model() const { return *m_model; }
     // Moves the search text between edit 1004 and m_strSearch (save: from the control).
     void UpdateData(bool save);
 
     // The list as the handlers see it: rows of four texts and a selection mark (-1 for none).
+    const RowList& Rows() const;
     int GetItemCount() const;
     QString GetItemText(int row, int column) const;
     void SetItemText(int row, int column, const QString& text);
@@ -54,6 +63,17 @@ public:
     void SelectRow(int row);
     // The full path of a row's folder: the root followed by its column-0 text.
     QString RowFolder(int row) const;
+    // The row a folder command acts on: the context menu's row while its command runs, otherwise
+    // the selection mark; -1 for none, or while the rows may still change.
+    int CommandRow() const;
+    // No row selected and no selection mark.
+    void ClearSelection();
+
+    // What the file work hands the window (filework.cpp).
+    void BeforeLoad();
+    void AfterLoad();
+    void ShowFiring(const RowOutcome& outcome, bool opened);
+    void AfterPass();
 
     // The message map: runs the handler of a menu command.
     void OnCommand(int id);
@@ -96,15 +116,16 @@ public:
     // Sizes the window to the template, within the screen's available area, at its top left.
     void FitToScreen();
 
-    QTreeWidget* ListControl() const { return m_list; }
+    QTreeView* ListControl() const { return m_list; }
     QPushButton* ClearAlertButton() const { return m_btnClearAlert; }
     QMenuBar* MenuBarControl() const { return m_menu; }
     QTimer& Timer() { return m_timer; }
-    // A new context menu as the right click shows it (caller owns it).
-    QMenu* CreateContextMenu();
+    // A new context menu as the right click shows it (caller owns it); its commands act on row.
+    QMenu* CreateContextMenu(int row = -1);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -117,26 +138,14 @@ private:
     void LayoutTopRow();
     void FitOnceFrameIsKnown();
 
-    // The pass proper, once the schedule files are checked: the rows in list order, each that may
-    // be due handed to PassRow, which fires it if it is.
-    void RunPass(const CheckedRows& checked);
-    void PassRow(int row, ReminderPass& pass);
+    void OnRowCommand(int id, const RowRef& ref);
 
-    // File work on worker threads (filework.cpp).
-    struct FileWork;
-    struct FileWorkDeleter
-    {
-        void operator()(FileWork* work) const;
-    };
-    FileWork& Work(); // made on first use
-    void CheckRowsThenPass();
-    void TakeLoadedRows();
-    void ContinueFileWork();
-    void WaitForFileWork(const std::function<bool()>& busy);
-    std::unique_ptr<FileWork, FileWorkDeleter> m_work;
+    std::unique_ptr<RowModel> m_model;
+    std::unique_ptr<FileWorkController> m_work;
+    int m_commandRow = -1; // the context menu's row while its command runs
 
     QIcon m_hIcon;
-    QTreeWidget* m_list = nullptr;
+    QTreeView* m_list = nullptr;
     QMenuBar* m_menu = nullptr;
     QPushButton* m_btnClearAlert = nullptr;
     QString m_strSearch;

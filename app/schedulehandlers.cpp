@@ -5,7 +5,7 @@
 
 void CQuillbrookDlg::OnPauseTimer()
 {
-    const int row = GetSelectionMark();
+    const int row = CommandRow();
     if (row == -1)
         return;
     const QString folder = RowFolder(row);

@@ -2,9 +2,9 @@
 #include "app/quillbrookdlg.h"
 #include "platform/filenames.h"
 #include "platform/messageport.h"
+#include "schedule/rowlist.h"
 #include "search/search.h"
 
-#include <QTreeWidget>
 
 #include <climits>
 
@@ -34,9 +34,9 @@ void CQuillbrookDlg::OnSearch()
     const int rows = GetItemCount();
     g_arrRowTexts.reserve(rows);
     for (int row = 0; row < rows; ++row) {
-        const QTreeWidgetItem* item = m_list->topLevelItem(row);
+        const Row& item = Rows().At(row);
         // A name is searched as it is shown.
-        g_arrRowTexts.append(JoinRowTexts({ ReadableName(item->text(0)), item->text(1), item->text(2), item->text(3) }));
+        g_arrRowTexts.append(JoinRowTexts({ ReadableName(item.relative), item.desc, item.schedText, item.nextText }));
     }
 
     QStringList terms;

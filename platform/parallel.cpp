@@ -113,11 +113,92 @@ qsizetype InOrderProgress::DonePrefix() const
     return m_prefix;
 }
 
+ItemBoard::ItemBoard(qsizetype count)
+    : m_items(size_t(count), Item::Waiting)
+    , m_began(size_t(count), 0)
+    , m_lateTaken(size_t(count), 0)
+    , m_committed(size_t(count), 0)
+    , m_lastFinished(NowMs())
+{
+}
+
+qint64 ItemBoard::NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool ItemBoard::Begin(qsizetype i)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_items[size_t(i)] != Item::Waiting)
+        return false;
+    m_items[size_t(i)] = Item::Working;
+    m_began[size_t(i)] = NowMs();
+    return true;
+}
+
+bool ItemBoard::Finish(qsizetype i)
+{
+    const std::lock_guard lock(m_mutex);
+    m_lastFinished = NowMs();
+    Item& item = m_items[size_t(i)];
+    if (item == Item::PassedOver) {
+        item = Item::Late;
+        return false;
+    }
+    item = Item::Done;
+    return true;
+}
+
+bool ItemBoard::Commit(qsizetype i)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_items[size_t(i)] != Item::Working)
+        return false;
+    m_committed[size_t(i)] = 1;
+    return true;
+}
+
+ItemBoard::Item ItemBoard::Look(qsizetype i, qint64 stuckMs)
+{
+    const std::lock_guard lock(m_mutex);
+    Item& item = m_items[size_t(i)];
+    const qint64 now = NowMs();
+    if ((item == Item::Working && !m_committed[size_t(i)] && now - m_began[size_t(i)] >= stuckMs)
+        || (item == Item::Waiting && now - m_lastFinished >= stuckMs))
+        item = Item::PassedOver;
+    return item == Item::Late ? Item::PassedOver : item;
+}
+
+std::vector<qsizetype> ItemBoard::TakeLate()
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<qsizetype> late;
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i] == Item::Late && !m_lateTaken[i]) {
+            m_lateTaken[i] = 1;
+            late.push_back(qsizetype(i));
+        }
+    return late;
+}
+
+qint64 ItemBoard::MsUntilStuck(qsizetype i, qint64 stuckMs) const
+{
+    const std::lock_guard lock(m_mutex);
+    const Item item = m_items[size_t(i)];
+    const qint64 since = item == Item::Working && !m_committed[size_t(i)] ? m_began[size_t(i)]
+                         : item == Item::Waiting                          ? m_lastFinished
+                                                                          : -1;
+    return since < 0 ? -1 : std::max<qint64>(0, since + stuckMs - NowMs());
+}
+
 BackgroundJob::BackgroundJob(std::function<void(const std::atomic<bool>&)> work, std::function<void()> done)
-    : m_thread([this, work = std::move(work), done = std::move(done)] {
+    : m_flags(std::make_shared<Flags>())
+    , m_thread([flags = m_flags, work = std::move(work), done = std::move(done)] {
         YieldToTheWindow();
-        work(m_cancel);
-        m_finished = true;
+        work(flags->cancel);
+        flags->finished = true;
         if (done)
             done();
     })
@@ -127,40 +208,68 @@ BackgroundJob::BackgroundJob(std::function<void(const std::atomic<bool>&)> work,
 BackgroundJob::~BackgroundJob()
 {
     Cancel();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
+void BackgroundJob::Detach()
+{
+    Cancel();
+    if (m_thread.joinable())
+        m_thread.detach();
+}
+
+// The eventfd outlives the window's side while a worker may still hold a waker.
+struct ThreadWakeup::Core
+{
+    Core()
+        : fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+        if (fd < 0)
+            qFatal("eventfd failed");
+    }
+    ~Core() { ::close(fd); }
+    void Wake()
+    {
+        if (pending.exchange(true, std::memory_order_acq_rel))
+            return; // a wake is on its way and not yet taken
+        const std::uint64_t one = 1;
+        while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    int fd;
+    std::atomic<bool> pending { false };
+};
+
 ThreadWakeup::ThreadWakeup(std::function<void()> handler)
-    : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : m_core(std::make_shared<Core>())
     , m_handler(std::move(handler))
 {
-    if (m_fd < 0)
-        qFatal("eventfd failed");
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_core->fd, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { Woken(); });
 }
 
 ThreadWakeup::~ThreadWakeup()
 {
     m_notifier.reset();
-    ::close(m_fd);
 }
 
 void ThreadWakeup::Wake()
 {
-    if (m_pending.exchange(true, std::memory_order_acq_rel))
-        return; // a wake is on its way and not yet taken
-    const std::uint64_t one = 1;
-    while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    m_core->Wake();
+}
+
+std::function<void()> ThreadWakeup::Waker() const
+{
+    return [core = m_core] { core->Wake(); };
 }
 
 void ThreadWakeup::Woken()
 {
     std::uint64_t count = 0;
-    while (::read(m_fd, &count, sizeof count) < 0 && errno == EINTR) {
+    while (::read(m_core->fd, &count, sizeof count) < 0 && errno == EINTR) {
     }
     // Taken before the handler looks, so a wake during it brings it back.
-    m_pending.exchange(false, std::memory_order_acq_rel);
+    m_core->pending.exchange(false, std::memory_order_acq_rel);
     m_handler();
 }

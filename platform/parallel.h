@@ -50,6 +50,48 @@ private:
     qsizetype m_prefix = 0;
 };
 
+// How long an item may be worked on before those waiting for it go on without it: a folder on a
+// share that stopped answering must not hold up every other folder.
+constexpr int kStuckItemMs = 2000;
+
+// Items worked on by threads that their owner may stop waiting for. A worker begins and finishes
+// each item here; the owner looks at the items in order and passes over one that has been in work
+// for longer than the bound (or, not begun, while no item has finished for that long). A result
+// written before Finish is seen by the owner once Look says Done.
+class ItemBoard
+{
+public:
+    enum class Item : unsigned char { Waiting, Working, Done, PassedOver, Late };
+
+    explicit ItemBoard(qsizetype count);
+    qsizetype Count() const { return qsizetype(m_items.size()); }
+
+    // Worker: false when the item was passed over before it began (leave it alone).
+    bool Begin(qsizetype i);
+    // Worker: false when the owner passed the item over meanwhile: its result came late.
+    bool Finish(qsizetype i);
+    // Worker: the item is about to do what must be seen (a write); from now on it is waited for
+    // however long it takes. False when it was passed over already: then it must not go on.
+    bool Commit(qsizetype i);
+
+    // Owner: the item's state; one waited for longer than stuckMs becomes PassedOver.
+    Item Look(qsizetype i, qint64 stuckMs);
+    // Owner: the items that finished after they were passed over, each once.
+    std::vector<qsizetype> TakeLate();
+    // Owner: milliseconds until item i could be passed over (0: now); -1 when it will not be (it is
+    // done, passed over, or committed), and only its worker's word moves it on.
+    qint64 MsUntilStuck(qsizetype i, qint64 stuckMs) const;
+
+private:
+    static qint64 NowMs();
+    mutable std::mutex m_mutex;
+    std::vector<Item> m_items;
+    std::vector<qint64> m_began;
+    std::vector<char> m_lateTaken;
+    std::vector<char> m_committed;
+    qint64 m_lastFinished;
+};
+
 // Gathers the messages instead of showing them; a question is answered No (no file work asks).
 class CollectingMessagePort final : public MessagePort
 {
@@ -64,7 +106,9 @@ public:
 };
 
 // Runs work on a thread of its own. work is given a flag that Cancel sets; done runs on that
-// thread once work has returned, cancelled or not. The destructor cancels and waits.
+// thread once work has returned, cancelled or not. The destructor cancels and waits, unless the
+// job was let go (Detach): then the thread finishes on its own into whatever work and done hold,
+// which must be nothing the owner still uses.
 class BackgroundJob
 {
 public:
@@ -73,14 +117,21 @@ public:
     BackgroundJob(const BackgroundJob&) = delete;
     BackgroundJob& operator=(const BackgroundJob&) = delete;
 
-    void Cancel() { m_cancel = true; }
-    bool Cancelled() const { return m_cancel; }
+    void Cancel() { m_flags->cancel = true; }
+    bool Cancelled() const { return m_flags->cancel; }
     // True once work has returned (and done has run).
-    bool Finished() const { return m_finished; }
+    bool Finished() const { return m_flags->finished; }
+    // Cancels and lets the thread go: the owner never waits for it, even when it is stuck in the
+    // file system (a share that stopped answering).
+    void Detach();
 
 private:
-    std::atomic<bool> m_cancel { false };
-    std::atomic<bool> m_finished { false };
+    struct Flags
+    {
+        std::atomic<bool> cancel { false };
+        std::atomic<bool> finished { false };
+    };
+    std::shared_ptr<Flags> m_flags;
     std::thread m_thread;
 };
 
@@ -97,12 +148,15 @@ public:
     ThreadWakeup& operator=(const ThreadWakeup&) = delete;
 
     void Wake();
+    // A Wake that stays safe to call after this object is gone (it then wakes nobody): for a
+    // worker that may outlive its owner.
+    std::function<void()> Waker() const;
 
 private:
+    struct Core;
     void Woken();
 
-    int m_fd = -1;
-    std::atomic<bool> m_pending { false };
+    std::shared_ptr<Core> m_core;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void()> m_handler;
 };

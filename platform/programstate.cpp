@@ -1,7 +1,7 @@
 #include "platform/programstate.h"
 
 QString g_strRootDir;
-qint64 g_tNow = 0;
+thread_local qint64 g_tNow = 0;
 QString g_strEditingDir;
 QStringList g_arrRowTexts;
 int g_nMatchPos = -1;

@@ -33,34 +33,3 @@ std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, i
                 cancel);
     return states;
 }
-
-bool CheckedRows::MustVisit(int row, const QString& relative) const
-{
-    return row < 0 || row >= relatives.size() || relatives[row] != relative || states[size_t(row)] != DueState::NotDue;
-}
-
-DueCheckJob::DueCheckJob(const QString& root, QStringList relatives, qint64 now, std::function<void()> done)
-{
-    m_rows.relatives = std::move(relatives);
-    m_rows.states.assign(size_t(m_rows.relatives.size()), DueState::Unreadable);
-    // Each worker joins its row's path as it goes: a list of every path, made up front, would
-    // stay in the window's memory after the pass.
-    m_job = std::make_unique<BackgroundJob>(
-        [this, root, now](const std::atomic<bool>& cancel) {
-            // Read through a const reference: a non-const [] may detach the list, which is a write.
-            const QStringList& relatives = m_rows.relatives;
-            ParallelFor(relatives.size(), kFileWorkers, [&](qsizetype i) {
-                const QString& relative = relatives[i];
-                if (!relative.isEmpty())
-                    m_rows.states[size_t(i)] = CheckDue(root + relative, now);
-            }, &cancel);
-        },
-        std::move(done));
-}
-
-DueCheckJob::~DueCheckJob() = default;
-
-bool DueCheckJob::Finished() const
-{
-    return m_job->Finished();
-}

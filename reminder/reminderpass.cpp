@@ -3,50 +3,10 @@
 #include "platform/messageport.h"
 #include "platform/notificationport.h"
 #include "platform/programstate.h"
+#include "platform/shellport.h"
+#include "reminder/passjob.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
-
-namespace {
-
-// Installed while one folder is processed: its messages reach the port installed before only as
-// the limit allows.
-class LimitedMessagePort final : public MessagePort
-{
-public:
-    LimitedMessagePort(PassMessageLimit& limit, const QString& folder, qint64 now)
-        : m_inner(CurrentMessagePort())
-        , m_limit(limit)
-        , m_folder(folder)
-        , m_now(now)
-    {
-        SetMessagePort(this);
-    }
-    ~LimitedMessagePort() override { SetMessagePort(&m_inner); }
-    LimitedMessagePort(const LimitedMessagePort&) = delete;
-    LimitedMessagePort& operator=(const LimitedMessagePort&) = delete;
-
-    void ShowMessage(const QString& text) override
-    {
-        m_said = true;
-        if (m_limit.Allow(m_folder, text, m_now))
-            m_inner.ShowMessage(text);
-    }
-    bool AskYesNo(const QString& text) override
-    {
-        m_said = true;
-        return m_inner.AskYesNo(text);
-    }
-    bool Said() const { return m_said; }
-
-private:
-    MessagePort& m_inner;
-    PassMessageLimit& m_limit;
-    const QString& m_folder;
-    qint64 m_now;
-    bool m_said = false;
-};
-
-} // namespace
 
 bool PassMessageLimit::Allow(const QString& folder, const QString& message, qint64 now)
 {
@@ -90,29 +50,31 @@ ReminderPass::ReminderPass(PassMessageLimit& limit)
 {
 }
 
-RowFired ReminderPass::FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText)
+RowFired ReminderPass::Apply(const QString& root, const RowOutcome& outcome)
 {
-    const LimitedMessagePort port(m_limit, folder, g_tNow);
-    ScheduleFault fault = ScheduleFault::None;
-    const bool fired = AdvanceDueReminder(folder, schedText, nextText, dueText, &fault);
+    if (outcome.passedOver)
+        return RowFired::NotDue; // not read this time: neither said nor cleared
+    const QString folder = root + outcome.relative;
+    bool said = false;
+    for (const QString& message : outcome.messages) {
+        said = true;
+        if (m_limit.Allow(folder, message, g_tNow))
+            ShowMessage(message);
+    }
     // A file being written meanwhile, or a clock out of range, says nothing but is no all-clear.
-    if (!port.Said() && fault == ScheduleFault::None)
+    if (!said && outcome.fault == ScheduleFault::None && !m_limit.Empty())
         m_limit.Clear(folder);
-    if (!fired)
+    if (!outcome.fired)
         return RowFired::NotDue;
     if (m_opened == kMaxOpenedPerPass) {
         m_notOpened.append(folder);
         return RowFired::NotOpened;
     }
     ++m_opened;
-    OpenFiredFolder(folder);
+    Shell().OpenPath(folder);
+    if (!outcome.batch.isEmpty())
+        Shell().StartBatch(outcome.batch, folder);
     return RowFired::Opened;
-}
-
-void ReminderPass::PassOver(const QString& root, const QString& relative)
-{
-    if (!m_limit.Empty())
-        m_limit.Clear(root + relative);
 }
 
 void ReminderPass::Finish()

@@ -48,16 +48,17 @@ enum class RowFired {
     NotOpened, // fired and advanced, past the pass's openings: named by Finish
 };
 
+struct RowOutcome;
+
+// One pass over the rows' outcomes (passjob.h), taken in list order on the window's thread.
 class ReminderPass
 {
 public:
     explicit ReminderPass(PassMessageLimit& limit = PassMessages());
 
-    // Fires one row's folder when it is due, its messages passed through the limit.
-    RowFired FireRow(const QString& folder, QString& schedText, QString& nextText, QString* dueText);
-    // A row the check found readable and not due: whatever condition the pass said of its folder is
-    // over, and is said again should it return.
-    void PassOver(const QString& root, const QString& relative);
+    // Shows what the row's firing procedure said, as the limit allows, and opens a fired folder
+    // (while the pass has openings left) and starts its auto.bat. The folder is root + the row's path.
+    RowFired Apply(const QString& root, const RowOutcome& outcome);
     // After the last row: the folders that fired but were not opened, named in one message
     // (kMsgNotOpened: the first of them and their number) and one notification.
     void Finish();

@@ -5,8 +5,10 @@
 #include "store/scan.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <limits>
 
-ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic<bool>* cancel)
+ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic<bool>* cancel, qint64 stuckMs)
 {
     ScannedRows out;
     QStringList first;
@@ -20,16 +22,67 @@ ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic
     {
         QStringList rows, messages;
     };
-    std::vector<Part> parts(size_t(first.size()));
-    ParallelFor(first.size(), threads, [&](qsizetype i) {
-        CollectingMessagePort port;
-        const ThreadMessagePort scope(port);
-        CollectFolderRows(JoinPath(root, first[i]), parts[size_t(i)].rows);
-        parts[size_t(i)].messages = port.messages;
-    }, cancel);
-    for (const Part& part : parts) {
-        out.folders += part.rows;
-        out.messages += part.messages;
+    // Shared with the workers, which may outlive this call when a look is passed over.
+    struct Shared
+    {
+        explicit Shared(qsizetype count)
+            : parts(size_t(count))
+            , board(count)
+        {
+        }
+        std::vector<Part> parts;
+        ItemBoard board;
+        std::mutex mutex;
+        std::condition_variable finished;
+    };
+    const auto shared = std::make_shared<Shared>(first.size());
+    const auto look = [shared, root, first](qsizetype i) {
+        if (!shared->board.Begin(i))
+            return;
+        Part part;
+        {
+            CollectingMessagePort port;
+            const ThreadMessagePort scope(port);
+            CollectFolderRows(JoinPath(root, first[i]), part.rows);
+            part.messages = port.messages;
+        }
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->parts[size_t(i)] = std::move(part);
+            shared->board.Finish(i);
+        }
+        shared->finished.notify_all();
+    };
+    if (stuckMs < 0) {
+        ParallelFor(first.size(), threads, look, cancel);
+    } else {
+        // The caller's flag is not handed on: these workers may outlive the caller.
+        BackgroundJob job([look, count = first.size(), threads](const std::atomic<bool>& stop) {
+            ParallelFor(count, threads, look, &stop);
+        }, [shared] {
+            const std::lock_guard lock(shared->mutex);
+            shared->finished.notify_all();
+        });
+        // Waits for each look in order; one that does not answer in time is left to its worker.
+        std::unique_lock lock(shared->mutex);
+        for (qsizetype i = 0; i < first.size(); ++i) {
+            while (!(cancel && *cancel) && !job.Finished()) {
+                const ItemBoard::Item item = shared->board.Look(i, stuckMs);
+                if (item == ItemBoard::Item::Done || item == ItemBoard::Item::PassedOver)
+                    break;
+                shared->finished.wait_for(lock, std::chrono::milliseconds(
+                                                    std::max<qint64>(1, shared->board.MsUntilStuck(i, stuckMs))));
+            }
+        }
+        lock.unlock();
+        job.Detach();
+    }
+    const std::lock_guard lock(shared->mutex);
+    for (qsizetype i = 0; i < first.size(); ++i) {
+        if (stuckMs >= 0 && shared->board.Look(i, stuckMs) != ItemBoard::Item::Done)
+            continue;
+        out.folders += shared->parts[size_t(i)].rows;
+        out.messages += shared->parts[size_t(i)].messages;
     }
     return out;
 }
@@ -54,45 +107,45 @@ std::vector<LoadedRow> ReadRowsParallel(const QStringList& folders, int threads)
 
 struct ListLoadJob::State
 {
-    std::mutex mutex; // guards the fields below but rows (whose done slots InOrderProgress guards)
+    std::mutex mutex; // guards the fields below but rows (whose slots the board hands over)
     bool scanned = false;
     bool scanTaken = false;
     ScannedRows scan;
     std::vector<LoadedRow> rows;
-    std::unique_ptr<InOrderProgress> progress;
+    std::unique_ptr<ItemBoard> board;
     qsizetype taken = 0;
-    bool finished = false;
+    bool stopped = false;
+    std::vector<char> given; // rows whose messages went out (taken, or in Stop or TakeLate)
 };
 
-ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads)
+ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads, qint64 stuckMs)
     : m_state(std::make_shared<State>())
+    , m_stuckMs(stuckMs)
 {
     const std::shared_ptr<State> state = m_state;
     m_job = std::make_unique<BackgroundJob>(
-        [state, root = std::move(root), notify, threads](const std::atomic<bool>& cancel) {
-            ScannedRows scan = ScanRowsParallel(root, threads, &cancel);
+        [state, root = std::move(root), notify, threads, stuckMs](const std::atomic<bool>& cancel) {
+            ScannedRows scan = ScanRowsParallel(root, threads, &cancel, stuckMs);
             const QStringList folders = scan.folders;
             {
                 const std::lock_guard lock(state->mutex);
                 state->rows.resize(size_t(folders.size()));
-                state->progress = std::make_unique<InOrderProgress>(folders.size());
+                state->given.assign(size_t(folders.size()), 0);
+                state->board = std::make_unique<ItemBoard>(folders.size());
                 state->scan = std::move(scan);
                 state->scanned = true;
             }
             notify();
+            ItemBoard& board = *state->board;
             ParallelFor(folders.size(), threads, [&](qsizetype i) {
+                if (!board.Begin(i))
+                    return;
                 state->rows[size_t(i)] = ReadRowQuietly(folders[i]);
-                if (state->progress->MarkDone(i))
-                    notify();
+                board.Finish(i);
+                notify();
             }, &cancel);
         },
-        [state, notify] {
-            {
-                const std::lock_guard lock(state->mutex);
-                state->finished = true;
-            }
-            notify();
-        });
+        notify);
 }
 
 ListLoadJob::~ListLoadJob() = default;
@@ -103,20 +156,52 @@ void ListLoadJob::Cancel()
         m_job->Cancel();
 }
 
+bool ListLoadJob::WorkersDone() const
+{
+    return !m_job || m_job->Finished();
+}
+
 QStringList ListLoadJob::Stop()
 {
-    m_job.reset();
+    m_job->Detach();
     QStringList messages;
     const std::lock_guard lock(m_state->mutex);
     State& s = *m_state;
+    s.stopped = true;
     if (!s.scanned)
         return messages;
     if (!s.scanTaken)
         messages = s.scan.messages;
     s.scanTaken = true;
-    // Rows never read have no messages.
-    for (; s.taken < qsizetype(s.rows.size()); ++s.taken)
-        messages += s.rows[size_t(s.taken)].messages;
+    // Rows never read have no messages; a row in work says its own later.
+    for (qsizetype i = s.taken; i < qsizetype(s.rows.size()); ++i) {
+        if (s.board->Look(i, std::numeric_limits<qint64>::max()) == ItemBoard::Item::Done && !s.given[size_t(i)]) {
+            s.given[size_t(i)] = 1;
+            messages += s.rows[size_t(i)].messages;
+        }
+    }
+    return messages;
+}
+
+QStringList ListLoadJob::TakeLate()
+{
+    QStringList messages;
+    const std::lock_guard lock(m_state->mutex);
+    State& s = *m_state;
+    if (!s.scanned)
+        return messages;
+    const auto give = [&](qsizetype i) {
+        if (!s.given[size_t(i)]) {
+            s.given[size_t(i)] = 1;
+            messages += s.rows[size_t(i)].messages;
+        }
+    };
+    for (const qsizetype i : s.board->TakeLate())
+        give(i);
+    if (s.stopped)
+        for (qsizetype i = s.taken; i < qsizetype(s.rows.size()); ++i)
+            if (s.board->Look(i, std::numeric_limits<qint64>::max()) == ItemBoard::Item::Done)
+                give(i);
     return messages;
 }
 
@@ -133,12 +218,24 @@ ListLoadJob::Ready ListLoadJob::Take(qsizetype maxRows)
         ready.scanMessages = s.scan.messages;
         s.scanTaken = true;
     }
-    qsizetype prefix = s.progress->DonePrefix();
-    if (maxRows >= 0)
-        prefix = std::min(prefix, s.taken + maxRows);
-    for (; s.taken < prefix; ++s.taken)
-        ready.rows.push_back(std::move(s.rows[size_t(s.taken)]));
-    // Over only when every row was read: a cancelled load is never finished.
-    ready.finished = s.finished && s.taken == ready.rowCount;
+    const qsizetype end = maxRows >= 0 ? std::min(ready.rowCount, s.taken + maxRows) : ready.rowCount;
+    for (; s.taken < end; ++s.taken) {
+        const size_t i = size_t(s.taken);
+        const ItemBoard::Item item = s.board->Look(s.taken, m_stuckMs);
+        if (item == ItemBoard::Item::Done) {
+            s.given[i] = 1;
+            ready.rows.push_back(std::move(s.rows[i]));
+        } else if (item == ItemBoard::Item::PassedOver) {
+            LoadedRow row;
+            row.folder = s.scan.folders[s.taken];
+            row.passedOver = true;
+            ready.rows.push_back(std::move(row));
+        } else {
+            const qint64 ms = s.board->MsUntilStuck(s.taken, m_stuckMs);
+            ready.retryMs = ms < 0 ? -1 : std::max<qint64>(1, ms);
+            break;
+        }
+    }
+    ready.finished = s.taken == ready.rowCount;
     return ready;
 }

@@ -20,15 +20,18 @@ struct ScannedRows
 };
 
 // The rows CollectRowPaths gives for root, in the same order; the first-level folders are looked
-// into in parallel. Cancelled, it returns what it has.
+// into in parallel. Cancelled, it returns what it has. A first-level folder whose look takes
+// longer than stuckMs (on a share that stopped answering) is passed over: its rows are missing,
+// and its worker is let go without waiting; stuckMs < 0 waits for every one.
 ScannedRows ScanRowsParallel(const QString& root, int threads = kFileWorkers,
-                             const std::atomic<bool>* cancel = nullptr);
+                             const std::atomic<bool>* cancel = nullptr, qint64 stuckMs = -1);
 
 struct LoadedRow
 {
     QString folder; // full path
     QString desc, schedText, nextText;
     QStringList messages; // what reading its texts would show, before they go into the row
+    bool passedOver = false; // its read did not answer in time: the row has its path only
 };
 
 // ReadDirTexts for one folder, with its messages gathered.
@@ -38,20 +41,29 @@ LoadedRow ReadRowQuietly(const QString& folder);
 std::vector<LoadedRow> ReadRowsParallel(const QStringList& folders, int threads = kFileWorkers);
 
 // A whole load in the background: the scan, then the rows' texts, handed out in list order as the
-// rows from the first on are ready.
+// rows from the first on are ready. A row whose read does not answer within stuckMs is handed out
+// with its path only, so one folder on a share that stopped answering holds up no other.
 class ListLoadJob
 {
 public:
-    // notify runs on a worker thread whenever more is ready to take, and once the load is over.
-    ListLoadJob(QString root, std::function<void()> notify, int threads = kFileWorkers);
-    ~ListLoadJob(); // cancels and waits for the workers
+    // notify runs on a worker thread whenever more is ready to take, and once the load is over;
+    // it may run after the job is gone when the job was stopped (Stop).
+    ListLoadJob(QString root, std::function<void()> notify, int threads = kFileWorkers,
+                qint64 stuckMs = kStuckItemMs);
+    ~ListLoadJob(); // cancels; waits for the workers unless the job was stopped
     ListLoadJob(const ListLoadJob&) = delete;
     ListLoadJob& operator=(const ListLoadJob&) = delete;
 
     void Cancel();
-    // Cancels and waits for the workers. Returns what the rows read but not taken would show, and
-    // the scan's messages if they were not taken, in the order a load shows them.
+    // Cancels and lets the workers go, never waiting for them. Returns what the rows read but not
+    // taken would show, and the scan's messages if they were not taken, in the order a load shows
+    // them; what a row still in work shows when it ends comes from TakeLate.
     QStringList Stop();
+    // The messages of rows whose read ended after they were passed over or after Stop: a damaged
+    // file removed then is still said.
+    QStringList TakeLate();
+    // Every worker has returned.
+    bool WorkersDone() const;
 
     struct Ready
     {
@@ -60,6 +72,7 @@ public:
         qsizetype rowCount = 0;    // rows the scan found
         std::vector<LoadedRow> rows; // the rows after those taken before, in list order
         bool finished = false;     // the last row is in rows or was taken before
+        qint64 retryMs = -1;       // when not finished: a row in the way may be passed over after this
     };
     // What is ready since the last take, at most maxRows rows (window's thread).
     Ready Take(qsizetype maxRows = -1);
@@ -67,5 +80,6 @@ public:
 private:
     struct State;
     std::shared_ptr<State> m_state;
+    qint64 m_stuckMs;
     std::unique_ptr<BackgroundJob> m_job;
 };

@@ -5,6 +5,7 @@
 #include "platform/autostart.h"
 #include "platform/programstate.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QAction>
 #include <QFile>
@@ -139,7 +140,7 @@ TEST(Autostart, MenuItemTicksWhatIsOnDiskAndWritesTheEntryForThisRoot)
     const ScopedEnv config("XDG_CONFIG_HOME", tree.Path(QStringLiteral("config")));
     RecordingMessagePort messages;
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Path(QStringLiteral("根")));
+    OpenWindow(dlg, tree.Path(QStringLiteral("根")));
     dlg.Timer().stop();
     QMenu* view = dlg.MenuBarControl()->actions().constFirst()->menu();
     const qsizetype before = view->actions().size();
@@ -160,6 +161,8 @@ TEST(Autostart, MenuItemTicksWhatIsOnDiskAndWritesTheEntryForThisRoot)
             EXPECT_NE(CommandOf(action), ID_AUTOSTART);
 
     dlg.OnCommand(ID_AUTOSTART);
+
+    WaitUntilIdle(dlg);
     EXPECT_TRUE(item->isChecked());
     EXPECT_EQ(ArgumentsOf(ExecOf(ReadEntry())), (QStringList { QStringLiteral("/opt/q/quillbrook"), g_strRootDir }));
 
@@ -168,8 +171,10 @@ TEST(Autostart, MenuItemTicksWhatIsOnDiskAndWritesTheEntryForThisRoot)
     Q_EMIT view->aboutToShow();
     EXPECT_FALSE(item->isChecked());
     dlg.OnCommand(ID_AUTOSTART);
+    WaitUntilIdle(dlg);
     EXPECT_TRUE(AutostartEntryPresent());
     dlg.OnCommand(ID_AUTOSTART);
+    WaitUntilIdle(dlg);
     EXPECT_FALSE(AutostartEntryPresent());
     EXPECT_FALSE(item->isChecked());
     EXPECT_TRUE(messages.messages.isEmpty());
@@ -179,7 +184,7 @@ TEST(Caption, RootFollowsTheCaptionAlsoWhileItFlashes)
 {
     TempTree tree;
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root() + u'/');
+    OpenWindow(dlg, tree.Root() + u'/');
     dlg.Timer().stop();
     EXPECT_EQ(dlg.windowTitle(), kMainCaption);
     dlg.ShowRootInCaption(true);

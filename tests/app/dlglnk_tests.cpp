@@ -3,6 +3,7 @@
 #include "platform/localtime.h"
 #include "platform/programstate.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -71,6 +72,7 @@ void RunLinkCommand(CQuillbrookDlg& main, const std::function<void(const LinkDia
             d.cancel->click();
     });
     main.OnCommand(ID_LINK_EXTERNAL);
+    WaitUntilIdle(main);
     EXPECT_TRUE(ran);
 }
 
@@ -83,7 +85,7 @@ struct MainWindowFixture : ::testing::Test
         tree.WriteBytes(QStringLiteral("outside/o.txt"), "o");
         root = tree.Path(QStringLiteral("root"));
         outside = tree.Path(QStringLiteral("outside"));
-        main.OnInitDialog(root);
+        OpenWindow(main, root);
         main.Timer().stop();
     }
 
@@ -205,11 +207,13 @@ TEST_F(ArchiveCommandTest, ArchivesTheSelectedRowIntoLastYear)
 
     // No row carries the selection mark: nothing happens.
     main.OnCommand(ID_ARCHIVE_PREV_YEAR);
+    WaitUntilIdle(main);
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_FALSE(tree.Exists(QStringLiteral("root/cat/doc/2025")));
 
     main.SelectRow(0);
     main.OnCommand(ID_ARCHIVE_PREV_YEAR);
+    WaitUntilIdle(main);
     const QString folder = root + QStringLiteral("/cat/doc");
     EXPECT_EQ(messages.messages, QStringList { Msg("%s成功归档到年份目录！", { folder }) });
     EXPECT_EQ(tree.ReadBytes(QStringLiteral("root/cat/doc/2025/a.txt")), QByteArray("a"));
@@ -219,5 +223,6 @@ TEST_F(ArchiveCommandTest, ArchivesTheSelectedRowIntoLastYear)
     QFile::remove(folder + QStringLiteral("/Quillbrook.desc"));
     messages.messages.clear();
     main.OnCommand(ID_ARCHIVE_PREV_YEAR);
+    WaitUntilIdle(main);
     EXPECT_EQ(messages.messages, QStringList { Msg("%s没有被管理，不能归档！", { folder }) });
 }

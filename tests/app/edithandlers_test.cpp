@@ -3,6 +3,7 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -91,7 +92,7 @@ protected:
         tree.MakeDir(QStringLiteral("一级"));
         tree.MakeDir(QStringLiteral("分类B/子1"));
         tree.WriteText(QStringLiteral("分类B/") + kDesc, QStringLiteral("已管理的一级目录"));
-        dlg.OnInitDialog(tree.Root());
+        OpenWindow(dlg, tree.Root());
         dlg.Timer().stop(); // no reminder passes in the middle of these tests
     }
     void TearDown() override { EXPECT_TRUE(g_strEditingDir.isEmpty()); }
@@ -139,6 +140,7 @@ TEST_F(EditCommands, NewFolderOpensEmptyAndCountZeroWithModeIsStopped)
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
 
     // Two levels down: no question. The dialog showed no mode, zeros (count 0, not -1).
     EXPECT_TRUE(messages.questions.isEmpty());
@@ -166,6 +168,7 @@ TEST_F(EditCommands, NewFolderOpensEmptyAndCountZeroWithModeIsStopped)
     // Opening it again shows what was stored.
     ModalDriver again([](QWidget*) {});
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     ASSERT_TRUE(again.seen.opened);
     EXPECT_EQ(again.seen.desc, QStringLiteral("合同"));
     EXPECT_EQ(again.seen.mode, 1);
@@ -183,6 +186,7 @@ TEST_F(EditCommands, NoModeWritesTheNoScheduleFileAndEmptyDescriptionStillManage
         << messages.messages.join(u'|').toStdString();
     tree.WriteText(QStringLiteral("分类A/文档2/") + kDesc, QStringLiteral("旧描述"));
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     const int row = Select(QStringLiteral("/分类A/文档2"));
     ASSERT_FALSE(dlg.GetItemText(row, 2).isEmpty());
 
@@ -192,6 +196,7 @@ TEST_F(EditCommands, NoModeWritesTheNoScheduleFileAndEmptyDescriptionStillManage
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     ASSERT_TRUE(driver.seen.opened);
     EXPECT_EQ(driver.seen.desc, QStringLiteral("旧描述"));
     EXPECT_EQ(driver.seen.mode, 2);
@@ -218,6 +223,7 @@ TEST_F(EditCommands, FirstLevelFolderIsAskedAboutEveryTime)
         messages.answers = { false };
         ModalDriver driver([](QWidget*) {});
         dlg.OnCommand(32789);
+        WaitUntilIdle(dlg);
         QApplication::processEvents();
         EXPECT_FALSE(driver.seen.opened);
         EXPECT_EQ(messages.questions, QStringList{ kFirstLevelQuestion });
@@ -227,6 +233,7 @@ TEST_F(EditCommands, FirstLevelFolderIsAskedAboutEveryTime)
         messages.answers = { true };
         ModalDriver driver([](QWidget* modal) { ModalDriver::Click(modal, "okButton"); });
         dlg.OnCommand(32789);
+        WaitUntilIdle(dlg);
         ASSERT_TRUE(driver.seen.opened);
         EXPECT_EQ(driver.seen.editingDir, rel);
         EXPECT_TRUE(IsManagedDir(tree.Path(QStringLiteral("一级"))));
@@ -234,6 +241,7 @@ TEST_F(EditCommands, FirstLevelFolderIsAskedAboutEveryTime)
     // Managed by now, and still asked.
     messages.answers = { false };
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.questions, QStringList({ kFirstLevelQuestion, kFirstLevelQuestion, kFirstLevelQuestion }));
 }
 
@@ -247,6 +255,7 @@ TEST_F(EditCommands, CancelWritesNothing)
         ModalDriver::Click(modal, "cancelButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     ASSERT_TRUE(driver.seen.opened);
     EXPECT_FALSE(tree.Exists(QStringLiteral("分类A/文档1/") + kDesc));
     EXPECT_FALSE(tree.Exists(QStringLiteral("分类A/文档1/") + kTimer));
@@ -255,9 +264,12 @@ TEST_F(EditCommands, CancelWritesNothing)
 
     // No row at the selection mark: nothing at all.
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     ModalDriver none([](QWidget*) {});
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     dlg.OnCommand(32797);
+    WaitUntilIdle(dlg);
     QApplication::processEvents();
     EXPECT_FALSE(none.seen.opened);
     EXPECT_TRUE(messages.questions.isEmpty());
@@ -278,6 +290,7 @@ TEST_F(EditCommands, FailedDescriptionWriteStillWritesSchedule)
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.messages,
               QStringList{ tree.Path(QStringLiteral("分类A/文档1/")) + kDesc + QStringLiteral("创建失败！") });
     EXPECT_EQ(dlg.GetItemText(row, 1), QStringLiteral("新"));
@@ -302,6 +315,7 @@ TEST_F(EditCommands, RowShowsTheNewDescriptionBeforeTheScheduleIsWritten)
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     messages.onMessage = nullptr;
     ASSERT_EQ(messages.messages.size(), 2);
     EXPECT_TRUE(messages.messages[0].endsWith(QStringLiteral("创建失败！")));
@@ -318,9 +332,11 @@ TEST_F(EditCommands, DescriptionIsStoredAsEntered)
     const QString file = QStringLiteral("分类A/文档1/") + kDesc;
     tree.WriteText(file, stored);
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     Select(QStringLiteral("/分类A/文档1"));
     ModalDriver unchanged([](QWidget* modal) { ModalDriver::Click(modal, "okButton"); });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(tree.ReadBytes(file), Utf16File(stored));
 
     ModalDriver edited([](QWidget* modal) {
@@ -344,6 +360,7 @@ TEST_F(EditCommands, DescriptionIsStoredAsEntered)
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(ReadDirDesc(tree.Path(QStringLiteral("分类A/文档1"))),
               QStringLiteral("一\r\n\r二\r\n三\r\n四\u2028五\u00A0六\rx"));
     EXPECT_TRUE(messages.messages.isEmpty());
@@ -359,6 +376,7 @@ TEST_F(EditCommands, PickedFolderIsWrittenAndListReloaded)
         ModalDriver::Click(modal, "okButton");
     });
     dlg.OnCommand(32789);
+    WaitUntilIdle(dlg);
     ASSERT_TRUE(driver.seen.opened);
     EXPECT_FALSE(tree.Exists(QStringLiteral("分类A/文档1/") + kDesc));
     EXPECT_EQ(ReadDirDesc(tree.Path(QStringLiteral("分类A/文档2"))), QStringLiteral("别处"));
@@ -373,6 +391,7 @@ TEST_F(EditCommands, ClearManageInfoDeletesBothFilesAndReloads)
     const QString folder = tree.Path(QStringLiteral("分类B"));
     ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 0, QStringLiteral("1"), -1, false));
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     EXPECT_EQ(Rows(), QStringList({ QStringLiteral("/一级"), QStringLiteral("/分类A/文档1"),
                                     QStringLiteral("/分类A/文档2"), QStringLiteral("/分类B") }));
     Select(QStringLiteral("/分类B"));
@@ -380,12 +399,14 @@ TEST_F(EditCommands, ClearManageInfoDeletesBothFilesAndReloads)
     const QString question = folder + QStringLiteral("管理信息将被清除！是否继续？");
     messages.answers = { false };
     dlg.OnCommand(32797);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.questions, QStringList{ question });
     EXPECT_TRUE(tree.Exists(QStringLiteral("分类B/") + kDesc));
     EXPECT_TRUE(tree.Exists(QStringLiteral("分类B/") + kTimer));
 
     messages.answers = { true };
     dlg.OnCommand(32797);
+    WaitUntilIdle(dlg);
     EXPECT_FALSE(tree.Exists(QStringLiteral("分类B/") + kDesc));
     EXPECT_FALSE(tree.Exists(QStringLiteral("分类B/") + kTimer));
     // No longer managed, so its sub-folders are rows now.
@@ -396,9 +417,11 @@ TEST_F(EditCommands, ClearManageInfoDeletesBothFilesAndReloads)
     // A description alone goes without a word.
     tree.WriteText(QStringLiteral("一级/") + kDesc, QStringLiteral("x"));
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     Select(QStringLiteral("/一级"));
     messages.answers = { true };
     dlg.OnCommand(32797);
+    WaitUntilIdle(dlg);
     EXPECT_FALSE(tree.Exists(QStringLiteral("一级/") + kDesc));
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(messages.questions.size(), 3);

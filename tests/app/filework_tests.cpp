@@ -6,6 +6,7 @@
 #include "schedule/schedule.h"
 #include "store/scan.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -33,7 +34,7 @@ TEST(FileWork, ATickDuringALoadRunsNoPassAndAReloadDuringItBeginsItAgain)
     ASSERT_TRUE(MakeLocalTime(2026, 12, 8, 10, 0, 0, s_now));
     SetTimeSource(&TestNow);
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     g_nLastMinute = -1;
 
@@ -51,6 +52,7 @@ TEST(FileWork, ATickDuringALoadRunsNoPassAndAReloadDuringItBeginsItAgain)
         dlg.OnReload();
     });
     dlg.OnReload();
+    WaitUntilIdle(dlg);
     SetDamageRecheckPause({});
 
     EXPECT_TRUE(loading);
@@ -72,9 +74,9 @@ TEST(FileWork, ATickDuringALoadRunsNoPassAndAReloadDuringItBeginsItAgain)
     EXPECT_EQ(dlg.GetSelectionMark(), -1);
 
     // The first tick after the load runs the pass.
-    dlg.OnTimer();
+    Tick(dlg);
     EXPECT_EQ(shell.opened, QStringList { tree.Path(QStringLiteral("类0/夹0")) });
-    EXPECT_TRUE(dlg.Timer().isActive());
+    EXPECT_TRUE(dlg.IsIdle());
     SetTimeSource(nullptr);
 }
 
@@ -86,7 +88,7 @@ TEST(FileWork, RowsBeforeAFileThatHoldsItsWorkerAreShownMeanwhile)
     for (int i = 0; i < 40; ++i)
         tree.MakeDir(QStringLiteral("类%1/夹%2").arg(i % 4).arg(i));
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     const QStringList paths = CollectRowPaths(tree.Root());
     const QString held = paths.last().mid(tree.Root().size() + 1) + u'/' + kTimerFileName;
@@ -100,6 +102,7 @@ TEST(FileWork, RowsBeforeAFileThatHoldsItsWorkerAreShownMeanwhile)
         release.set_value();
     });
     dlg.OnReload();
+    WaitUntilIdle(dlg);
     SetDamageRecheckPause({});
 
     EXPECT_EQ(shownWhileHeld, paths.size() - 1);

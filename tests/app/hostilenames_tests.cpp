@@ -5,6 +5,7 @@
 #include "app/resource.h"
 #include "platform/filenames.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -77,7 +78,7 @@ TEST(HostileNames, MarkupInANameShowsLiterallyInMessageBoxesAndLabels)
     TempTree tree;
     tree.MakeDir(name);
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     ASSERT_EQ(dlg.GetItemCount(), 1);
     dlg.SelectRow(0);
@@ -168,7 +169,7 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     RecordingMessagePort messages;
     RecordingShellPort shell;
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.messages.join(u'\n').toStdString();
 
@@ -189,13 +190,14 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
 
     // A person reads them: GB18030 where the bytes are that, U+FFFD otherwise, never raw bytes.
     dlg.OnCommand(ID_COPY_LIST);
+    WaitUntilIdle(dlg);
     const QString clip = QGuiApplication::clipboard()->text();
     EXPECT_TRUE(clip.contains(QStringLiteral("/类/中文>说明>每月8日10点0分触发")));
     EXPECT_EQ(clip.count(QStringLiteral("/类/\uFFFD>说明")), 2);
     EXPECT_TRUE(clip.isValidUtf16());
 
     // Its reminder fires: the folder opened and its auto.bat started by their bytes, the file advanced.
-    dlg.OnTimer();
+    Tick(dlg);
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_EQ(EncodeFileName(shell.opened[0]), gbkDir);
     ASSERT_EQ(shell.started.size(), 1);
@@ -206,10 +208,12 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     // Messages name it readably.
     dlg.SelectRow(gbkRow);
     dlg.OnCommand(ID_PAUSE_TIMER);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.messages.value(0), tree.Path(QStringLiteral("类/中文停止了定时！")));
 
     // The archive copies every file, whatever its name.
     dlg.OnCommand(ID_ARCHIVE_PREV_YEAR);
+    WaitUntilIdle(dlg);
     ASSERT_EQ(messages.messages.size(), 2);
     EXPECT_EQ(messages.messages[1], tree.Path(QStringLiteral("类/中文成功归档到年份目录！")));
     const auto source = CopiedFiles(gbkDir);
@@ -220,6 +224,7 @@ TEST(HostileNames, NamesThatAreNotUtf8KeepTheirBytesThroughEveryCommand)
     dlg.SelectRow(rowOf(category + '/' + ff));
     messages.answers.push_back(true);
     dlg.OnCommand(ID_CLEAR_MANAGE_INFO);
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.questions.value(0), tree.Path(QStringLiteral("类/\uFFFD管理信息将被清除！是否继续？")));
     EXPECT_FALSE(fs::exists(Raw(category + '/' + ff + "/Quillbrook.desc")));
     EXPECT_FALSE(fs::exists(Raw(category + '/' + ff + "/Quillbrook.Timer")));

@@ -3,13 +3,15 @@
 #include "app/resource.h"
 #include "store/textfile.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,16 +23,11 @@ class ListCommands : public ::testing::Test
 protected:
     void Init()
     {
-        dlg.OnInitDialog(tree.Root());
+        OpenWindow(dlg, tree.Root());
         dlg.Timer().stop();
     }
 
-    void SetRows(const QList<QStringList>& rows)
-    {
-        dlg.ListControl()->clear();
-        for (const QStringList& row : rows)
-            dlg.ListControl()->addTopLevelItem(new QTreeWidgetItem(row));
-    }
+    void SetRows(const QList<QStringList>& rows) { ::SetRows(dlg, rows); }
 
     QStringList RowNames() const
     {
@@ -58,6 +55,7 @@ TEST_F(ListCommands, CopiesEveryRowWithSeparatorsAndLineEnds)
     });
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
     dlg.OnCommand(ID_COPY_LIST);
+    WaitUntilIdle(dlg);
 
     const QString expected = QStringLiteral("/Contracts/2025>>每月5日9点0分触发>2026-1-5 09:00\r\n"
                                             "/税务/申报>第一行\r\n第二行>>\r\n"
@@ -102,10 +100,13 @@ TEST_F(ListCommands, OpensTheSelectedRowsFolderAndNothingWithoutOne)
     ASSERT_EQ(dlg.GetItemCount(), 2);
 
     dlg.OnCommand(ID_OPEN_DIR);
+
+    WaitUntilIdle(dlg);
     EXPECT_TRUE(shell.opened.isEmpty());
 
     dlg.SelectRow(1);
     dlg.OnCommand(ID_OPEN_DIR);
+    WaitUntilIdle(dlg);
     // A linked folder opens at its place in the tree, not at its target.
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_EQ(shell.opened[0], tree.Root() + dlg.GetItemText(1, 0));
@@ -125,14 +126,17 @@ TEST_F(ListCommands, ReloadGivesTheSameRowsWithoutSelection)
     ASSERT_EQ(dlg.GetSelectionMark(), 2);
 
     dlg.OnCommand(ID_RELOAD);
+
+    WaitUntilIdle(dlg);
     EXPECT_EQ(RowNames(), before);
     EXPECT_EQ(dlg.GetSelectionMark(), -1);
-    EXPECT_TRUE(dlg.ListControl()->selectedItems().isEmpty());
+    EXPECT_TRUE(dlg.ListControl()->selectionModel()->selectedRows().isEmpty());
 
     // A folder that appeared since is picked up, one that vanished is gone.
     tree.MakeDir(QStringLiteral("D"));
     ASSERT_TRUE(QDir(tree.Path(QStringLiteral("C"))).removeRecursively());
     dlg.OnReload();
+    WaitUntilIdle(dlg);
     QStringList expected = before;
     expected.removeOne(QStringLiteral("/C"));
     expected.append(QStringLiteral("/D"));
@@ -146,6 +150,7 @@ TEST_F(ListCommands, HelpOpensTheDocumentBesideTheProgramEvenWhenMissing)
 {
     Init();
     dlg.OnCommand(ID_HELP);
+    WaitUntilIdle(dlg);
     tree.WriteBytes(QStringLiteral("说明.pdf"), QByteArrayLiteral("%PDF-1.4\n"));
     dlg.OnHelpPdf();
     EXPECT_EQ(shell.opened, (QStringList { tree.Root() + QStringLiteral("/说明.pdf"), tree.Root() + QStringLiteral("/说明.pdf") }));

@@ -3,6 +3,7 @@
 #include "schedtest.h"
 #include "schedule/schedule.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,13 @@ TEST(PauseTimer, StopsTheSelectedRowsSchedule)
 
     CQuillbrookDlg dlg;
     g_tNow = At(2024, 9, 20, 10, 0);
-    ASSERT_TRUE(dlg.OnInitDialog(tree.Root()));
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     g_tNow = At(2024, 9, 20, 10, 0);
 
     // Nothing selected: nothing happens.
     dlg.OnPauseTimer();
+    WaitUntilIdle(dlg);
     EXPECT_TRUE(messages.messages.isEmpty());
 
     const int active = RowOf(dlg, QStringLiteral("/work/active"));
@@ -48,6 +50,7 @@ TEST(PauseTimer, StopsTheSelectedRowsSchedule)
     EXPECT_EQ(dlg.GetItemText(active, 3), QStringLiteral("2024-9-23 09:05"));
     dlg.SelectRow(active);
     dlg.OnPauseTimer();
+    WaitUntilIdle(dlg);
     const QString activeFolder = tree.Path(QStringLiteral("work/active"));
     EXPECT_EQ(messages.messages, QStringList { activeFolder + QStringLiteral("停止了定时！") });
     EXPECT_EQ(dlg.GetItemText(active, 2), QStringLiteral("2024年9月16日起，每7天9点5分"));
@@ -62,6 +65,7 @@ TEST(PauseTimer, StopsTheSelectedRowsSchedule)
     dlg.SetItemText(plain, 3, QStringLiteral("stale"));
     dlg.SelectRow(plain);
     dlg.OnPauseTimer();
+    WaitUntilIdle(dlg);
     EXPECT_EQ(messages.messages, QStringList { tree.Path(QStringLiteral("work/plain")) + QStringLiteral("停止了定时！") });
     EXPECT_FALSE(tree.Exists(QStringLiteral("work/plain") + timer));
     EXPECT_TRUE(dlg.GetItemText(plain, 2).isEmpty());
@@ -74,6 +78,7 @@ TEST(PauseTimer, StopsTheSelectedRowsSchedule)
     tree.WriteText(QStringLiteral("work/broken") + timer, QStringLiteral("2;9;5;2024-9-16,7"));
     dlg.SelectRow(broken);
     dlg.OnPauseTimer();
+    WaitUntilIdle(dlg);
     const QString brokenFolder = tree.Path(QStringLiteral("work/broken"));
     EXPECT_EQ(messages.messages,
               (QStringList { QStringLiteral("获取定时信息错误，文件%1内容异常，已自动清理！").arg(brokenFolder + timer),
@@ -89,6 +94,7 @@ TEST(PauseTimer, StopsTheSelectedRowsSchedule)
         ASSERT_TRUE(held.IsHeld());
         dlg.SelectRow(active);
         dlg.OnPauseTimer();
+        WaitUntilIdle(dlg);
     }
     EXPECT_EQ(messages.messages,
               (QStringList { QStringLiteral("处理定时错误，%1打开失败！").arg(activeFolder + timer),

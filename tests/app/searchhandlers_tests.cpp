@@ -2,6 +2,7 @@
 #include "app/quillbrookdlg.h"
 #include "search/search.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -9,7 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,20 +20,14 @@ class SearchWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        dlg.OnInitDialog(tree.Root());
+        OpenWindow(dlg, tree.Root());
         dlg.Timer().stop();
         edit = dlg.findChild<QLineEdit*>(QStringLiteral("searchEdit"));
         ASSERT_NE(edit, nullptr);
     }
 
     // Puts rows into the list as a load would, without touching the disk.
-    void SetRows(const QList<QStringList>& rows)
-    {
-        QList<QTreeWidgetItem*> items;
-        for (const QStringList& row : rows)
-            items.append(new QTreeWidgetItem(row));
-        dlg.ListControl()->addTopLevelItems(items);
-    }
+    void SetRows(const QList<QStringList>& rows) { ::SetRows(dlg, rows); }
 
     void Search(const QString& text)
     {
@@ -44,12 +39,11 @@ protected:
     // The selected row, checked to be the selection mark, the current row and the focused widget.
     int Selected()
     {
-        const QList<QTreeWidgetItem*> selected = dlg.ListControl()->selectedItems();
-        if (selected.size() != 1)
+        const int row = SelectedRow(dlg);
+        if (row < 0)
             return -1;
-        const int row = dlg.ListControl()->indexOfTopLevelItem(selected.first());
         EXPECT_EQ(dlg.GetSelectionMark(), row);
-        EXPECT_EQ(dlg.ListControl()->currentItem(), selected.first());
+        EXPECT_EQ(CurrentRow(dlg), row);
         EXPECT_EQ(dlg.focusWidget(), dlg.ListControl());
         return row;
     }
@@ -177,6 +171,7 @@ TEST_F(SearchWindow, AReloadForgetsTheMatches)
 {
     tree.MakeDir(QStringLiteral("合同"));
     dlg.OnReload();
+    WaitUntilIdle(dlg);
     ASSERT_EQ(dlg.GetItemCount(), 1);
 
     Search(QStringLiteral("合同"));
@@ -184,6 +179,8 @@ TEST_F(SearchWindow, AReloadForgetsTheMatches)
     EXPECT_EQ(g_arrRowTexts.size(), 1);
 
     dlg.OnReload();
+
+    WaitUntilIdle(dlg);
     EXPECT_TRUE(g_arrRowTexts.isEmpty());
     EXPECT_TRUE(g_arrMatchKeys.isEmpty());
     Next();

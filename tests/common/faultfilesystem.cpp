@@ -41,8 +41,47 @@ void FaultFileSystem::FailOnPath(FsCall call, const QString& nameOrPath)
     m_failPaths[Index(call)].append(nameOrPath);
 }
 
+FaultFileSystem::~FaultFileSystem()
+{
+    Release();
+    std::unique_lock lock(m_blockMutex);
+    m_blockChanged.wait(lock, [this] { return m_blocked == 0; });
+    lock.unlock();
+    SetFileSystem(nullptr);
+}
+
+void FaultFileSystem::BlockUnder(const QString& prefix)
+{
+    const std::lock_guard lock(m_blockMutex);
+    m_blockPrefix = prefix;
+}
+
+void FaultFileSystem::Release()
+{
+    const std::lock_guard lock(m_blockMutex);
+    m_blockPrefix.clear();
+    m_blockChanged.notify_all();
+}
+
+int FaultFileSystem::Blocked() const
+{
+    const std::lock_guard lock(m_blockMutex);
+    return m_blocked;
+}
+
 bool FaultFileSystem::Fails(FsCall call, const QString& path)
 {
+    {
+        std::unique_lock lock(m_blockMutex);
+        const auto held = [&] { return !m_blockPrefix.isEmpty() && path.startsWith(m_blockPrefix); };
+        if (held()) {
+            ++m_blocked;
+            m_blockChanged.notify_all();
+            m_blockChanged.wait(lock, [&] { return !held(); });
+            --m_blocked;
+            m_blockChanged.notify_all();
+        }
+    }
     const int i = Index(call);
     const bool nth = ++m_calls[i] == m_failAt[i];
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);

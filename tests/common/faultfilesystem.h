@@ -7,6 +7,8 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 // The kinds of call that can be made to fail. Each entry an enumeration returns counts as one
 // attribute query; a copy's opens of its two files count as opens.
@@ -16,7 +18,7 @@ class FaultFileSystem final : public PosixFileSystem
 {
 public:
     FaultFileSystem() { SetFileSystem(this); }
-    ~FaultFileSystem() override { SetFileSystem(nullptr); }
+    ~FaultFileSystem() override; // releases the block and waits for the calls held there
 
     // The nth call of that kind from now fails (1: the next one).
     void FailNthCall(FsCall call, int nth);
@@ -28,6 +30,11 @@ public:
     void SetFreeSpace(qint64 bytes) { m_freeSpace = bytes; }
     // Runs before each piece written to a new file (to look at the folder in the middle of a write).
     std::function<void()> onWrite;
+    // Every call on a path under prefix waits until Release, as on a share that stopped answering.
+    void BlockUnder(const QString& prefix);
+    void Release();
+    // Calls waiting at the block now.
+    int Blocked() const;
     // Calls of that kind made so far.
     int Calls(FsCall call) const { return m_calls[Index(call)]; }
 
@@ -53,4 +60,8 @@ private:
     std::array<int, kKinds> m_failAt {};
     std::array<QStringList, kKinds> m_failPaths;
     qint64 m_freeSpace = -1;
+    mutable std::mutex m_blockMutex;
+    std::condition_variable m_blockChanged;
+    QString m_blockPrefix;
+    int m_blocked = 0;
 };

@@ -2,6 +2,7 @@
 #include "dirops/archive.h"
 #include "dirops/dirlink.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QDir>
@@ -146,7 +147,7 @@ TEST(LinkTargetGone, StaysARowAndNothingGoesThroughIt)
     ASSERT_TRUE(QDir(outside.Path(QStringLiteral("ext"))).removeRecursively());
 
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     const int row = dlg.GetItemText(0, 0) == QStringLiteral("/外") ? 0 : 1;
     ASSERT_EQ(dlg.GetItemText(row, 0), QStringLiteral("/外"));
     EXPECT_EQ(dlg.GetItemText(row, 1) + dlg.GetItemText(row, 2) + dlg.GetItemText(row, 3), QString());
@@ -159,7 +160,9 @@ TEST(LinkTargetGone, StaysARowAndNothingGoesThroughIt)
             modal->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     });
     dlg.OnSetDescAndTimer();
+    WaitUntilIdle(dlg);
     dlg.OnArchivePrevYear();
+    WaitUntilIdle(dlg);
     const QString link = tree.Path(QStringLiteral("外"));
     EXPECT_EQ(messages.messages, (QStringList { link + QStringLiteral("/Quillbrook.desc创建失败！"),
                                                 link + QStringLiteral("/Quillbrook.Timer创建失败，请检查目录是否有写权限！"),

@@ -3,6 +3,8 @@
 #include "platform/localtime.h"
 #include "platform/programstate.h"
 #include "reminder/duecheck.h"
+#include "reminder/passjob.h"
+#include "schedule/rowlist.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -159,26 +161,42 @@ TEST(DueCheck, InParallelTheStatesComeInListOrder)
     EXPECT_EQ(cancelled, std::vector<DueState>(folders.size(), DueState::Unreadable));
 }
 
-TEST(DueCheck, ThePassSkipsOnlyRowsFoundNotDueUnderTheSameText)
+TEST(DueCheck, ThePassFiresOnlyDueRowsOnItsWorkersAndLeavesTheRowUnderEditUnread)
 {
     ScopedTimeZone zone("Asia/Shanghai");
     TempTree tree;
+    RecordingMessagePort messages;
     const QString later = QStringLiteral("1;10;0;9\r\n2026-12-9,10,0\r\n2\r\n0");
+    const QString due = QStringLiteral("1;10;0;8\r\n2026-12-8,10,0\r\n2\r\n0");
     for (const char* name : { "a", "b", "c" })
         tree.MakeDir(QString::fromLatin1(name));
     tree.WriteText(QStringLiteral("a/") + kTimerFileName, later);
-    tree.WriteText(QStringLiteral("b/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0\r\n2\r\n0"));
-    tree.WriteText(QStringLiteral("c/") + kTimerFileName, later);
+    tree.WriteText(QStringLiteral("b/") + kTimerFileName, due);
+    tree.WriteBytes(QStringLiteral("b/AUTO.BAT"), "true\n");
+    tree.WriteText(QStringLiteral("c/") + kTimerFileName, due);
+    RowList rows;
+    std::vector<Row> list(3);
+    list[0].relative = QStringLiteral("/a");
+    list[1].relative = QStringLiteral("/b");
+    list[2].relative = QStringLiteral("/c");
+    rows.Append(std::move(list));
     // The third row is under edit: not read.
-    DueCheckJob job(tree.Root(), { QStringLiteral("/a"), QStringLiteral("/b"), QString() }, At(2026, 12, 8, 10, 0), {});
-    while (!job.Finished())
+    PassJob job(tree.Root(), rows, QStringLiteral("/c"), At(2026, 12, 8, 10, 0), {});
+    std::vector<RowOutcome> outcomes;
+    while (!job.Finished()) {
+        for (RowOutcome& outcome : job.Take())
+            outcomes.push_back(std::move(outcome));
         std::this_thread::yield();
-    const CheckedRows& rows = job.Result();
-    EXPECT_EQ(rows.states, (std::vector<DueState> { DueState::NotDue, DueState::Due, DueState::Unreadable }));
-    EXPECT_FALSE(rows.MustVisit(0, QStringLiteral("/a")));
-    EXPECT_TRUE(rows.MustVisit(1, QStringLiteral("/b")));
-    EXPECT_TRUE(rows.MustVisit(2, QStringLiteral("/c")));
-    // The list was loaded again meanwhile: a row that moved, or is new, is read by the procedure.
-    EXPECT_TRUE(rows.MustVisit(1, QStringLiteral("/a")));
-    EXPECT_TRUE(rows.MustVisit(3, QStringLiteral("/d")));
+    }
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_EQ(outcomes[0].state, DueState::NotDue);
+    EXPECT_FALSE(outcomes[0].fired);
+    EXPECT_TRUE(outcomes[1].fired);
+    EXPECT_EQ(outcomes[1].schedText, QStringLiteral("每月8日10点0分触发"));
+    EXPECT_EQ(outcomes[1].batch, tree.Path(QStringLiteral("b/AUTO.BAT")));
+    EXPECT_TRUE(outcomes[2].passedOver);
+    EXPECT_FALSE(outcomes[2].fired);
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("c/") + kTimerFileName), Utf16File(due));
+    EXPECT_NE(tree.ReadBytes(QStringLiteral("b/") + kTimerFileName), Utf16File(due));
+    EXPECT_TRUE(messages.messages.isEmpty()); // gathered on the workers, never shown there
 }

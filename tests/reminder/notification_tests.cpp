@@ -9,6 +9,7 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QDBusArgument>
@@ -189,7 +190,7 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
     DBusNotificationPort port(client, sender);
     SetNotificationPort(&port);
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     QStringList expected;
     for (int row = 0; row < dlg.GetItemCount(); ++row) {
@@ -199,7 +200,7 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
         else if (relative.contains(QStringLiteral("租赁")))
             expected.append(QStringLiteral("/类/租赁\n2026-12-8 09:15"));
     }
-    dlg.OnTimer();
+    Tick(dlg);
     ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() >= 2; }, 5000));
     QTest::qWait(100);
     ASSERT_EQ(service.calls.size(), 2);

@@ -4,6 +4,7 @@
 #include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <gtest/gtest.h>
 
@@ -20,14 +21,14 @@ struct Ticked
     explicit Ticked(const QString& root)
     {
         SetTimeSource(&TestNow);
-        dlg.OnInitDialog(root);
+        OpenWindow(dlg, root);
         dlg.Timer().stop();
     }
     ~Ticked() { SetTimeSource(nullptr); }
     void Tick()
     {
         s_now += 61;
-        dlg.OnTimer();
+        ::Tick(dlg);
     }
     CQuillbrookDlg dlg;
 };

@@ -1,3 +1,4 @@
+#include "app/filework.h"
 #include "app/quillbrookdlg.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
@@ -5,12 +6,12 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -51,13 +52,13 @@ protected:
     void Start(qint64 now)
     {
         s_now = now;
-        dlg.OnInitDialog(tree.Root());
+        OpenWindow(dlg, tree.Root());
         dlg.Timer().stop(); // ticks come from the test
     }
     void Tick(qint64 now)
     {
         s_now = now;
-        dlg.OnTimer();
+        ::Tick(dlg);
     }
     int Row(const QString& relative) const
     {
@@ -114,7 +115,7 @@ TEST_F(ReminderTest, PassesRunOnTheFirstTickOnEachNewMinuteAndEveryTickDuringAnA
               Utf16File(QStringLiteral("1;10;0;9\r\n2026-12-9,10,0\r\n4\r\n0")));
     EXPECT_FALSE(dlg.ClearAlertButton()->isHidden()); // a later firing shows the button again
     EXPECT_TRUE(messages.messages.isEmpty());
-    EXPECT_TRUE(dlg.Timer().isActive()); // started again after the pass
+    EXPECT_TRUE(dlg.IsIdle()); // the pass is over: the next tick may run one
 }
 
 TEST_F(ReminderTest, TwoDueFoldersFireInListOrderAndTheLastStaysSelected)
@@ -159,7 +160,7 @@ TEST_F(ReminderTest, TheFolderUnderEditIsPassedOverUntilTheEditEnds)
     EXPECT_EQ(shell.opened.size(), 1);
 }
 
-TEST_F(ReminderTest, TheTimerStaysStoppedWhileAMessageOfThePassIsOpen)
+TEST_F(ReminderTest, NoSecondPassBeginsWhileAMessageOfThePassIsOpen)
 {
     tree.MakeDir(QStringLiteral("类/A"));
     tree.WriteText(QStringLiteral("类/A/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0"));
@@ -168,13 +169,13 @@ TEST_F(ReminderTest, TheTimerStaysStoppedWhileAMessageOfThePassIsOpen)
     messages.messages.clear();
     tree.WriteText(QStringLiteral("类/A/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0"));
     dlg.Timer().start();
-    bool activeDuringMessage = true;
-    messages.onMessage = [&](const QString&) { activeDuringMessage = dlg.Timer().isActive(); };
+    bool secondPassDuringMessage = true;
+    messages.onMessage = [&](const QString&) { secondPassDuringMessage = dlg.Work().RequestPass(g_tNow); };
     Tick(At(2026, 12, 8, 10, 0));
     EXPECT_EQ(messages.messages,
               QStringList { QStringLiteral("处理定时错误，文件") + Folder(QStringLiteral("类/A/")) + kTimerFileName
                             + QStringLiteral("内容异常，已自动清理！") });
-    EXPECT_FALSE(activeDuringMessage);
+    EXPECT_FALSE(secondPassDuringMessage);
     EXPECT_TRUE(dlg.Timer().isActive());
     EXPECT_TRUE(shell.opened.isEmpty());
     EXPECT_FALSE(tree.Exists(QStringLiteral("类/A/") + kTimerFileName));
@@ -207,6 +208,7 @@ void EditRowWhileTicking(CQuillbrookDlg& dlg, int row, const std::function<void(
         modal->findChild<QPushButton*>(buttonName)->click();
     });
     dlg.OnSetDescAndTimer();
+    WaitUntilIdle(dlg);
 }
 
 } // namespace
@@ -259,6 +261,7 @@ TEST_F(ReminderTest, AFileThatCannotBeReadIsReportedOnceWhileItStaysSoUntilTheLi
 
     // A reload forgets what was said: the next pass says it once more.
     dlg.OnReload();
+    WaitUntilIdle(dlg);
     messages.messages.clear();
     Tick(t0 + 201);
     Tick(t0 + 202);

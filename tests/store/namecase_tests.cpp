@@ -3,6 +3,7 @@
 #include "reminder/reminder.h"
 #include "store/desc.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -42,13 +43,14 @@ TEST(FileNameCase, TheThreeNamesAreFoundInAnyCase)
     EXPECT_EQ(entries("N"), QStringList { kDescFileName });
 
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     for (int row = 0; row < dlg.GetItemCount(); ++row) {
         if (dlg.GetItemText(row, 0) == QStringLiteral("/F"))
             dlg.SelectRow(row);
     }
     messages.answers = { true };
     dlg.OnClearManageInfo();
+    WaitUntilIdle(dlg);
     EXPECT_EQ(entries("F"), QStringList { QStringLiteral("AUTO.BAT") });
     EXPECT_TRUE(messages.messages.isEmpty());
 }

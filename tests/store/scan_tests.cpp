@@ -5,10 +5,10 @@
 #include "store/desc.h"
 #include "store/scan.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QDirIterator>
 #include <QFile>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -45,10 +45,11 @@ TEST(Scan, TopFolderOfTheFileSystemAsRoot)
         RecordingMessagePort messages; // the question is answered No
         if (::chroot(QFile::encodeName(tree.Root()).constData()) != 0)
             ::_exit(77);
-        dlg.OnInitDialog(QStringLiteral("/"));
+        OpenWindow(dlg, QStringLiteral("/"));
         QStringList rows = Column0(dlg);
         dlg.SelectRow(rows.indexOf(QStringLiteral("/A")));
         dlg.OnSetDescAndTimer();
+        WaitUntilIdle(dlg);
         rows.sort();
         const QByteArray out = (rows.join(u' ') + u' ' + QString::number(messages.questions.size())).toUtf8();
         ::_exit(::write(fds[1], out.constData(), out.size()) == out.size() ? 0 : 1);
@@ -90,7 +91,7 @@ TEST(Scan, FirstLevelRulesGiveTheRowsInEnumerationOrder)
     ASSERT_EQ(expected.size(), 6);
 
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     EXPECT_EQ(Column0(dlg), expected);
     const int rowA = expected.indexOf(QStringLiteral("/A"));
     EXPECT_EQ(dlg.GetItemText(rowA, 1), QStringLiteral("甲\r\n乙"));
@@ -141,10 +142,11 @@ TEST(Scan, EmptyOrUnreadableRootGivesAnEmptyList)
     TempTree tree;
     RecordingMessagePort messages;
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     EXPECT_EQ(dlg.GetItemCount(), 0);
     g_strRootDir = tree.Path(QStringLiteral("missing"));
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     EXPECT_EQ(dlg.GetItemCount(), 0);
     EXPECT_TRUE(messages.messages.isEmpty());
 }
@@ -193,7 +195,7 @@ TEST(Scan, ALoadMessageSeesEveryRowAppendedSoFar)
         tree.WriteText(QString::fromLatin1(name) + QStringLiteral("/Quillbrook.desc"), QStringLiteral("说明"));
     }
     CQuillbrookDlg dlg;
-    dlg.OnInitDialog(tree.Root());
+    OpenWindow(dlg, tree.Root());
     dlg.Timer().stop();
     const QStringList order = Column0(dlg);
     ASSERT_EQ(order.size(), 4);
@@ -206,6 +208,7 @@ TEST(Scan, ALoadMessageSeesEveryRowAppendedSoFar)
             seen.append(dlg.GetItemText(row, 0) + u'|' + dlg.GetItemText(row, 1));
     };
     dlg.LoadDirList();
+    WaitUntilIdle(dlg);
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(seen, (QStringList { order[0] + QStringLiteral("|说明"), order[1] + QStringLiteral("|说明"),
                                    order[damaged] + u'|' }));
