@@ -319,8 +319,9 @@ void CQuillbrookDlg::ClearSelection()
 
 void CQuillbrookDlg::OnCommand(int id)
 {
-    // While a copy runs the window takes no command; the progress window soon covers it.
-    if (m_work->GetState() == FileWorkController::State::Archiving)
+    // While a copy runs the window takes no command but a reload, which waits for the copy; the
+    // progress window soon covers the window.
+    if (m_work->GetState() == FileWorkController::State::Archiving && id != ID_RELOAD)
         return;
     switch (id) {
     case ID_COPY_LIST: OnCopyListToClipboard(); break;
@@ -351,9 +352,9 @@ QMenu* CQuillbrookDlg::CreateContextMenu(int row)
     BuildContextMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, [this, menu] { OnInitMenuPopup(menu); });
     // The command acts on the row the menu was opened for, whatever is selected by then.
-    connect(menu, &QMenu::triggered, this, [this, ref = RowRef::Of(Rows(), row)](QAction* action) {
-        OnRowCommand(CommandOf(action), ref);
-    });
+    const RowRef ref = RowRef::Of(Rows(), row);
+    for (QAction* action : menu->actions())
+        connect(action, &QAction::triggered, this, [this, action, ref] { OnRowCommand(CommandOf(action), ref); });
     return menu;
 }
 

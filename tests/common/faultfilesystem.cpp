@@ -73,7 +73,7 @@ bool FaultFileSystem::Fails(FsCall call, const QString& path)
 {
     {
         std::unique_lock lock(m_blockMutex);
-        const auto held = [&] { return !m_blockPrefix.isEmpty() && path.startsWith(m_blockPrefix); };
+        const auto held = [&] { return !m_blockPrefix.isEmpty() && path.startsWith(m_blockPrefix + u'/'); };
         if (held()) {
             ++m_blocked;
             m_blockChanged.notify_all();

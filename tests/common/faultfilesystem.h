@@ -30,8 +30,9 @@ public:
     void SetFreeSpace(qint64 bytes) { m_freeSpace = bytes; }
     // Runs before each piece written to a new file (to look at the folder in the middle of a write).
     std::function<void()> onWrite;
-    // Every call on a path under prefix waits until Release, as on a share that stopped answering.
-    void BlockUnder(const QString& prefix);
+    // Every call on a path inside folder waits until Release, as when a share mounted there stopped
+    // answering (the folder's own entry, in its parent, still answers).
+    void BlockUnder(const QString& folder);
     void Release();
     // Calls waiting at the block now.
     int Blocked() const;
