@@ -23,6 +23,7 @@ _samba_mounted() { grep -qs " $1 fuse" /proc/mounts; }
 samba_share_up() {
   local work=$1 mounts=${2:-1}
   SAMBA_WHY=""
+  SAMBA_WORK=$work
   if [ ! -c /dev/fuse ]; then SAMBA_WHY="/dev/fuse is missing"; return 1; fi
   if ! command -v smbd >/dev/null && [ ! -x /usr/sbin/smbd ]; then SAMBA_WHY="smbd is missing (package samba)"; return 1; fi
   if ! command -v smbnetfs >/dev/null; then SAMBA_WHY="smbnetfs is missing (package smbnetfs)"; return 1; fi
@@ -32,7 +33,6 @@ samba_share_up() {
   if [ "$(id -u)" -ne 0 ]; then SAMBA_WHY="smbd needs root to listen on port 445"; return 1; fi
   local smbd
   smbd=$(command -v smbd || echo /usr/sbin/smbd)
-  SAMBA_WORK=$work
   mkdir -p "$work/samba/"{pid,lock,state,cache,private,log,ncalrpc} "$work/share"
   SAMBA_BACKING="$work/share"
 
