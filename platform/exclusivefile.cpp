@@ -88,7 +88,7 @@ bool CFile::Close()
     if (!m_open)
         return false;
     // Holding the lock, we are this file's only writer: what a killed one left is litter.
-    const bool ok = !m_dirty || Fs().Replace(m_path, m_content, m_file.IsOpen() ? &m_file : nullptr);
+    const bool ok = !m_dirty || Fs().Replace(m_path, m_content, &m_file);
     Abort();
     return ok;
 }

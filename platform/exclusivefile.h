@@ -4,9 +4,11 @@
 // second, then fails. The lock is advisory; every opener in this program takes it.
 //
 // Writes never touch the file in place: they build the new content in memory and Close()
-// replaces the file atomically (temporary sibling, fsync, rename) while the lock is held, so a
-// crash leaves either the old or the new content, never a torn file. Only Close() stores: a CFile
-// destroyed while open (an early return, an exception) discards what was written.
+// replaces the file atomically (temporary sibling, fsync, rename), so a crash leaves either the
+// old or the new content, never a torn file. An open that may write also locks the file's folder
+// until it ends: the rename lets go of the file first (a Windows file server replaces no open
+// file), and a second writer still cannot read the old content meanwhile. Only Close() stores: a
+// CFile destroyed while open (an early return, an exception) discards what was written.
 #include "platform/filesystem.h"
 
 #include <QByteArray>
@@ -61,7 +63,7 @@ private:
 
     QString m_path;
     Mode m_mode = modeRead;
-    LockedFile m_file; // not open for a new file, which has nothing to lock yet
+    LockedFile m_file; // for a new file, only its folder's lock
     bool m_open = false;
     qint64 m_pos = 0;
     bool m_dirty = false;

@@ -12,8 +12,10 @@
 
 class FileSystem;
 
-// A regular file opened under the exclusive lock every opener of this program takes. Destroying
-// or closing it releases the lock.
+// A regular file opened under the exclusive lock every opener of this program takes. An open that
+// may rewrite or remove the file also holds its folder's lock, which the replace and the removal
+// keep after they let go of the file itself: a file server with Windows rules neither replaces
+// nor removes a file that is open. Destroying or closing it releases both.
 class LockedFile
 {
 public:
@@ -23,6 +25,8 @@ public:
     LockedFile& operator=(const LockedFile&) = delete;
 
     bool IsOpen() const { return m_fd >= 0; }
+    // The folder's lock is held (a new file has only that: there is no file to open yet).
+    bool HoldsFolder() const { return m_folderFd >= 0; }
     void Close();
     // Reads up to size bytes at offset; the bytes read, fewer at the end of the file.
     qint64 ReadAt(char* data, qint64 size, qint64 offset) const;
@@ -31,7 +35,11 @@ public:
 
 private:
     friend class PosixFileSystem;
+    // Lets go of the file, keeping the folder's lock.
+    void CloseFile();
+
     int m_fd = -1;
+    int m_folderFd = -1;
     quint64 m_device = 0;
     quint64 m_inode = 0;
     qint64 m_size = 0;
@@ -84,14 +92,17 @@ public:
     // The path with every link followed, or empty when it does not lead anywhere.
     virtual QString CanonicalPath(const QString& path) = 0;
 
-    // Opens a regular file without sharing: when another opener holds it, tries again for a
-    // short bounded time (about half a second), then fails. A pipe or device under the name
-    // never blocks the open.
+    // Opens a regular file without sharing: when another opener holds it (for Write and Create:
+    // or another writer holds its folder), tries again for a short bounded time (about half a
+    // second), then fails. A pipe or device under the name never blocks the open. For Create, a
+    // missing file leaves file holding the folder's lock only.
     virtual OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) = 0;
     // Replaces the file at path by content atomically (a temporary sibling, synced and renamed
-    // over it): a failure leaves the old file as it was. held: the caller holds the file's lock,
-    // so no live writer owns the temporaries a killed writer left; they are removed.
-    virtual bool Replace(const QString& path, const QByteArray& content, const LockedFile* held) = 0;
+    // over it): a failure leaves the old file as it was. held: what the caller's open holds; the
+    // file itself is let go before the rename, its folder's lock kept, and no live writer owns
+    // the temporaries a killed writer left, so they are removed. A rename the server refuses
+    // because another client has the file open is tried again for about half a second.
+    virtual bool Replace(const QString& path, const QByteArray& content, LockedFile* held) = 0;
     // Copies one regular file over target, atomically as Replace, keeping its mode and times.
     // The source must not be held by another opener, nor the file at target.
     virtual bool Copy(const QString& source, const QString& target, const CopyProgressFn& progress) = 0;
@@ -99,8 +110,10 @@ public:
     virtual bool MakeFolder(const QString& path) = 0;
     // Creates a symbolic link at link pointing to target, as given.
     virtual bool MakeLink(const QString& target, const QString& link) = 0;
-    // Removes a file, never a folder. With held, only while path still names the held file.
-    virtual bool Remove(const QString& path, const LockedFile* held) = 0;
+    // Removes a file, never a folder. With held, only while path still names the held file: the
+    // folder's lock is taken if the open did not, then the file is let go and removed. A removal
+    // the server refuses because the file is open elsewhere is tried again as a replace is.
+    virtual bool Remove(const QString& path, LockedFile* held) = 0;
 };
 
 // The file system in use.

@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -42,9 +44,15 @@ bool IsTempName(const char* entry, const QByteArray& prefix)
     return s[kTempRandom] == '\0';
 }
 
-// Removes the temporaries of name that a writer killed before its rename left in the folder.
+// Removes the temporaries of name that a writer killed before its rename left in the folder. Only
+// while the file itself is there: a client that replaces a file on a share by removing it and then
+// renaming the new one in (smbnetfs does) may have been cut off between the two, and a temporary
+// is then the only copy of the file.
 void RemoveStaleTemporaries(int dirFd, const QByteArray& name)
 {
+    struct stat target;
+    if (::fstatat(dirFd, name.constData(), &target, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
     const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
     if (!d) {
@@ -110,18 +118,18 @@ public:
         return false;
     }
 
-    // When ok so far, syncs the temporary and renames it over the target. The temporary never stays.
-    bool Commit(bool ok)
+    const QByteArray& Temp() const { return m_temp; }
+
+    // When ok so far, syncs and closes the temporary; false when it is not whole on disk.
+    bool Finish(bool ok)
     {
         ok = ok && ::fsync(m_fd) == 0;
         ok = ::close(m_fd) == 0 && ok;
         m_fd = -1;
-        if (ok && ::renameat(m_dirFd, m_temp.constData(), m_dirFd, m_name.constData()) == 0) {
-            m_temp.clear();
-            return true;
-        }
-        return false;
+        return ok;
     }
+    // The temporary has become the target: nothing to remove.
+    void Renamed() { m_temp.clear(); }
 
 private:
     int m_dirFd = -1;
@@ -184,11 +192,19 @@ bool FolderCanTakeNewFile(const QByteArray& native)
 
 } // namespace
 
-void LockedFile::Close()
+void LockedFile::CloseFile()
 {
     if (m_fd >= 0)
-        ::close(m_fd); // releases the lock
+        ::close(m_fd); // releases the file's lock
     m_fd = -1;
+}
+
+void LockedFile::Close()
+{
+    CloseFile();
+    if (m_folderFd >= 0)
+        ::close(m_folderFd); // releases the folder's lock
+    m_folderFd = -1;
     m_device = m_inode = 0;
     m_size = 0;
 }
@@ -259,12 +275,51 @@ FileSystem::OpenStatus PosixFileSystem::OpenExclusive(const QString& path, Acces
     return status;
 }
 
+// The folder of a file, as the system names it.
+static QByteArray FolderOf(const QByteArray& native)
+{
+    const qsizetype slash = native.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
+}
+
+PosixFileSystem::FolderLock PosixFileSystem::TryLockFolder(const QByteArray& native, LockedFile& file)
+{
+    if (file.m_folderFd >= 0)
+        return FolderLock::Taken;
+    // A folder this writer may not read has no lock to give: the file's own lock is then all
+    // there is, as on a file system without locks on folders.
+    const int fd = ::open(FolderOf(native).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return FolderLock::None;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EWOULDBLOCK ? FolderLock::Busy : FolderLock::None;
+    }
+    file.m_folderFd = fd;
+    return FolderLock::Taken;
+}
+
 FileSystem::OpenStatus PosixFileSystem::TryOpenExclusive(const QString& path, Access access, LockedFile& file)
 {
     file.Close();
     if (path.isEmpty())
         return OpenStatus::Failed;
     const QByteArray native = NativePath(path);
+    // A writer holds the folder from before it reads until after its rename: the rename needs the
+    // file let go on a file server with Windows rules, and the folder's lock still keeps a second
+    // writer from reading the old file meanwhile. Readers take the file's lock only.
+    if (access != Access::Read && TryLockFolder(native, file) == FolderLock::Busy)
+        return OpenStatus::Held;
+    const OpenStatus status = TryOpenFile(native, access, file);
+    // A new file keeps the folder's lock until it is stored.
+    if (status != OpenStatus::Opened && !(status == OpenStatus::NoFile && access == Access::Create))
+        file.Close();
+    return status;
+}
+
+FileSystem::OpenStatus PosixFileSystem::TryOpenFile(const QByteArray& native, Access access, LockedFile& file)
+{
     // Non-blocking, so that a pipe or device under the file's name cannot hang the open; only a
     // regular file is accepted below.
     const int fd = ::open(native.constData(), (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -325,12 +380,48 @@ bool PosixFileSystem::WriteAll(int fd, const char* data, qint64 size)
     return true;
 }
 
-bool PosixFileSystem::Replace(const QString& path, const QByteArray& content, const LockedFile* held)
+int PosixFileSystem::RenameAt(int dirFd, const char* from, const char* to)
+{
+    return ::renameat(dirFd, from, dirFd, to);
+}
+
+int PosixFileSystem::UnlinkAt(int dirFd, const char* name)
+{
+    return ::unlinkat(dirFd, name, 0);
+}
+
+bool PosixFileSystem::WhileOpenElsewhere(const std::function<int()>& call, std::initializer_list<int> busy)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_lockWaitMs);
+    for (;;) {
+        if (call() == 0)
+            return true;
+        const int error = errno;
+        if (std::find(busy.begin(), busy.end(), error) == busy.end() || std::chrono::steady_clock::now() >= until) {
+            errno = error;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLockStepMs));
+    }
+}
+
+bool PosixFileSystem::RenameInto(int dirFd, const QByteArray& temp, const QByteArray& name, LockedFile* held)
+{
+    // A file server with Windows rules refuses to replace a file that is open, ours included; the
+    // folder's lock, still held, keeps the other writers of this program out.
+    if (held)
+        held->CloseFile();
+    // The server refuses as long as another client has the file open: EBUSY, or EEXIST from a
+    // client that removes the old file before renaming (a POSIX rename never says EEXIST).
+    return WhileOpenElsewhere([&] { return RenameAt(dirFd, temp.constData(), name.constData()); }, { EBUSY, EEXIST });
+}
+
+bool PosixFileSystem::Replace(const QString& path, const QByteArray& content, LockedFile* held)
 {
     TempSibling temp(NativePath(path));
     if (temp.DirFd() < 0)
         return false;
-    if (held)
+    if (held && (held->IsOpen() || held->HoldsFolder()))
         RemoveStaleTemporaries(temp.DirFd(), temp.Name());
     struct stat old;
     const bool replacing = held && held->IsOpen() ? ::fstat(held->m_fd, &old) == 0
@@ -341,7 +432,10 @@ bool PosixFileSystem::Replace(const QString& path, const QByteArray& content, co
     bool ok = WriteAll(temp.Fd(), content.constData(), content.size());
     if (replacing)
         ok = KeepOwnershipAndMode(temp.Fd(), old) && ok;
-    return temp.Commit(ok);
+    if (!temp.Finish(ok) || !RenameInto(temp.DirFd(), temp.Temp(), temp.Name(), held))
+        return false;
+    temp.Renamed();
+    return true;
 }
 
 // Copies up to size bytes at offset from in to the same offset in out: in the kernel where it
@@ -447,7 +541,11 @@ bool PosixFileSystem::Copy(const QString& source, const QString& target, const C
     ok = ok && ::fchmod(temp.Fd(), st.st_mode & 0777) == 0;
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
     ok = ok && ::futimens(temp.Fd(), times) == 0;
-    return temp.Commit(ok);
+    // The existing copy is let go only for the rename, which a file server refuses while it is open.
+    if (!temp.Finish(ok) || !RenameInto(temp.DirFd(), temp.Temp(), temp.Name(), &existing))
+        return false;
+    temp.Renamed();
+    return true;
 }
 
 bool PosixFileSystem::MakeFolder(const QString& path)
@@ -460,14 +558,28 @@ bool PosixFileSystem::MakeLink(const QString& target, const QString& link)
     return ::symlink(NativePath(target).constData(), NativePath(link).constData()) == 0;
 }
 
-bool PosixFileSystem::Remove(const QString& path, const LockedFile* held)
+bool PosixFileSystem::Remove(const QString& path, LockedFile* held)
 {
     if (path.isEmpty())
         return false;
     const QByteArray native = NativePath(path);
-    if (held && (!held->IsOpen() || !StillAtPath(held->m_device, held->m_inode, native)))
-        return false;
-    return ::unlink(native.constData()) == 0;
+    if (held) {
+        if (!held->IsOpen())
+            return false;
+        // The file is let go before its removal (a file server with Windows rules removes no open
+        // file); the folder's lock keeps this program's writers from putting a new file there in
+        // between, so the file removed is the one judged. A reader's open takes it now.
+        FolderLock lock = TryLockFolder(native, *held);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_lockWaitMs);
+        while (lock == FolderLock::Busy && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLockStepMs));
+            lock = TryLockFolder(native, *held);
+        }
+        if (lock == FolderLock::Busy || !StillAtPath(held->m_device, held->m_inode, native))
+            return false;
+        held->CloseFile();
+    }
+    return WhileOpenElsewhere([&] { return UnlinkAt(AT_FDCWD, native.constData()); }, { EBUSY });
 }
 
 namespace {

@@ -2,8 +2,13 @@
 # Runs the benchmarks of a build folder: timings beside their floors, growth, peak memory, and the
 # window's figures on a local tree and on a slow share. The share is a FUSE mount (qb_slowfs) of a
 # private folder that delays every request by 1 ms; it is mounted here and taken down on exit.
+# The window's figures are then taken again on a Samba share (smbd on loopback, mounted through
+# smbnetfs; scripts/samba-share.sh), and two mounts of it stand for two machines running the program
+# on one tree (scripts/two-mounts.sh).
 # Extra arguments go to the benchmark program (e.g. --benchmark_filter=scan --memory_runs=0).
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/samba-share.sh"
 build=${1:-build/bench}
 shift || true
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
@@ -17,6 +22,7 @@ work=""
 pid=""
 mounted() { grep -qs " $1 fuse" /proc/mounts; }
 cleanup() {
+  samba_share_down
   if [ -n "$work" ]; then
     if mounted "$work/mnt"; then
       fusermount3 -u "$work/mnt" 2>/dev/null || umount -l "$work/mnt" 2>/dev/null || true
@@ -59,4 +65,21 @@ else
 fi
 [ -z "$why" ] || echo "slow share: skipped, $why"
 
-"$build/bench/qb_bench" --program="$build/quillbrook" "${share_args[@]}" "$@"
+status=0
+"$build/bench/qb_bench" --program="$build/quillbrook" "${share_args[@]}" "$@" || status=$?
+
+echo
+if samba_share_up "$(mktemp -d "${TMPDIR:-/tmp}/qb-samba.XXXXXX")"; then
+  echo "samba:   smbd on ${SAMBA_ROOTS[0]#*/mnt1/}, mounted through smbnetfs at ${SAMBA_ROOTS[0]}"
+  # The 1,000-row tree only: smbnetfs sends one request at a time per share, and the 10,000-row
+  # figures would take a quarter of an hour.
+  "$build/bench/qb_bench" --program="$build/quillbrook" --share_only --share_name=samba --small \
+    --share_backing="$SAMBA_BACKING" --share_root="${SAMBA_ROOTS[0]}" "$@" || status=$?
+else
+  echo "samba share: skipped, $SAMBA_WHY"
+fi
+samba_share_down
+
+echo
+"$here/two-mounts.sh" "$build/quillbrook" || status=$?
+exit $status

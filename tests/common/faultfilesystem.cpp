@@ -2,9 +2,13 @@
 
 #include "platform/fileattr.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,7 +33,65 @@ private:
     std::function<bool(const QString&)> m_fails;
 };
 
+// Some handle of the process pid (not a bare O_PATH one, which a server never sees) is open on
+// the file with this status.
+bool HasOpen(qint64 pid, const struct stat& file)
+{
+    const QString base = QStringLiteral("/proc/%1/").arg(pid);
+    const QStringList fds = QDir(base + QStringLiteral("fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& fd : fds) {
+        struct stat st;
+        if (::stat(QFile::encodeName(base + QStringLiteral("fd/") + fd).constData(), &st) != 0 || st.st_dev != file.st_dev
+            || st.st_ino != file.st_ino)
+            continue;
+        QFile info(base + QStringLiteral("fdinfo/") + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("flags:") && !(line.mid(6).trimmed().toLongLong(nullptr, 8) & O_PATH))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+int FaultFileSystem::OpenOnServer(int dirFd, const char* name, int otherClientsError) const
+{
+    struct stat file;
+    if (!windowsRules || ::fstatat(dirFd, name, &file, AT_SYMLINK_NOFOLLOW) != 0)
+        return 0;
+    if (HasOpen(::getpid(), file))
+        return EBUSY;
+    for (qint64 pid : otherClients) {
+        if (HasOpen(pid, file))
+            return otherClientsError;
+    }
+    return 0;
+}
+
+int FaultFileSystem::RenameAt(int dirFd, const char* from, const char* to)
+{
+    if (onRename)
+        onRename();
+    if (const int error = OpenOnServer(dirFd, to, EEXIST)) {
+        errno = error;
+        return -1;
+    }
+    return PosixFileSystem::RenameAt(dirFd, from, to);
+}
+
+int FaultFileSystem::UnlinkAt(int dirFd, const char* name)
+{
+    if (onRemove)
+        onRemove();
+    if (const int error = OpenOnServer(dirFd, name, EBUSY)) {
+        errno = error;
+        return -1;
+    }
+    return PosixFileSystem::UnlinkAt(dirFd, name);
+}
 
 void FaultFileSystem::FailNthCall(FsCall call, int nth)
 {
@@ -113,7 +175,7 @@ FileSystem::OpenStatus FaultFileSystem::OpenExclusive(const QString& path, Acces
     return PosixFileSystem::OpenExclusive(path, access, file);
 }
 
-bool FaultFileSystem::Replace(const QString& path, const QByteArray& content, const LockedFile* held)
+bool FaultFileSystem::Replace(const QString& path, const QByteArray& content, LockedFile* held)
 {
     return !Fails(FsCall::Replace, path) && PosixFileSystem::Replace(path, content, held);
 }
@@ -141,7 +203,7 @@ bool FaultFileSystem::MakeLink(const QString& target, const QString& link)
     return !Fails(FsCall::MakeLink, link) && PosixFileSystem::MakeLink(target, link);
 }
 
-bool FaultFileSystem::Remove(const QString& path, const LockedFile* held)
+bool FaultFileSystem::Remove(const QString& path, LockedFile* held)
 {
     return !Fails(FsCall::Remove, path) && PosixFileSystem::Remove(path, held);
 }

@@ -3,6 +3,7 @@
 // program's file system for its lifetime.
 #include "platform/posixfilesystem.h"
 
+#include <QList>
 #include <QStringList>
 
 #include <array>
@@ -39,22 +40,36 @@ public:
     // Calls of that kind made so far.
     int Calls(FsCall call) const { return m_calls[Index(call)]; }
 
+    // A file server's rules (Samba, Windows): a file that is open, by a handle of this process or
+    // of one of otherClients, is neither replaced by a rename nor removed. The rename fails with
+    // EBUSY for this process's handles and EEXIST for another client's, as smbnetfs reports them.
+    bool windowsRules = false;
+    QList<qint64> otherClients;
+    // Runs before each rename over a file and each removal (to look at the folder meanwhile).
+    std::function<void()> onRename;
+    std::function<void()> onRemove;
+
     bool Enumerate(const QString& folder, EntryVisitor& visitor) override;
     std::uint32_t Attributes(const QString& path) override;
     OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) override;
-    bool Replace(const QString& path, const QByteArray& content, const LockedFile* held) override;
+    bool Replace(const QString& path, const QByteArray& content, LockedFile* held) override;
     bool Copy(const QString& source, const QString& target, const CopyProgressFn& progress) override;
     bool MakeFolder(const QString& path) override;
     bool MakeLink(const QString& target, const QString& link) override;
-    bool Remove(const QString& path, const LockedFile* held) override;
+    bool Remove(const QString& path, LockedFile* held) override;
 
 protected:
     int BeforeWrite(qint64 bytes) override;
+    int RenameAt(int dirFd, const char* from, const char* to) override;
+    int UnlinkAt(int dirFd, const char* name) override;
 
 private:
     static int Index(FsCall call) { return static_cast<int>(call); }
     // Counts the call; true when it is to fail.
     bool Fails(FsCall call, const QString& path);
+    // Under the server's rules, the error a rename over or removal of the entry meets: 0 when
+    // nothing holds it open.
+    int OpenOnServer(int dirFd, const char* name, int otherClientsError) const;
 
     static constexpr int kKinds = static_cast<int>(FsCall::Count);
     std::array<std::atomic<int>, kKinds> m_calls {}; // counted from worker threads too

@@ -17,8 +17,9 @@
 
 namespace {
 
-// Another instance, in its own process, in the middle of an operation on both files of folder:
-// it holds them open as the program does until told to finish, or for holdMs when given.
+// Another instance, in its own process, in the middle of an operation on both files of folder
+// (reading the description, rewriting the schedule, which holds the folder for writers): it holds
+// them open as the program does until told to finish, or for holdMs when given.
 class OtherInstance
 {
 public:
@@ -32,7 +33,7 @@ public:
             ::close(ready[0]);
             ::close(finish[1]);
             CFile desc, timer;
-            const bool held = desc.Open(JoinPath(folder, kDescFileName), CFile::modeReadWrite)
+            const bool held = desc.Open(JoinPath(folder, kDescFileName), CFile::modeRead)
                 && timer.Open(JoinPath(folder, kTimerFileName), CFile::modeReadWrite);
             const char answer = held ? 'y' : 'n';
             (void)!::write(ready[1], &answer, 1);
