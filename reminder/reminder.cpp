@@ -33,6 +33,11 @@ bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& next
 void OpenFiredFolder(const QString& folder)
 {
     Shell().OpenPath(folder);
+    StartFolderBatch(folder);
+}
+
+void StartFolderBatch(const QString& folder)
+{
     const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
     if (PathExists(batch))
         Shell().StartBatch(batch, folder);

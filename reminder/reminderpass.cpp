@@ -1,10 +1,13 @@
 #include "reminder/reminderpass.h"
 
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -101,6 +104,7 @@ RowFired ReminderPass::FireRow(const QString& folder, QString& schedText, QStrin
     if (!fired)
         return RowFired::NotDue;
     if (m_opened == kMaxOpenedPerPass) {
+        StartFolderBatch(folder);
         m_notOpened.append(folder);
         return RowFired::NotOpened;
     }
@@ -113,9 +117,13 @@ void ReminderPass::Finish()
 {
     if (m_notOpened.isEmpty())
         return;
+    // Each name in its readable form before they are joined: a name's raw bytes are read per name.
+    QStringList named;
+    for (const QString& folder : m_notOpened.first(std::min<qsizetype>(m_notOpened.size(), kNamedNotOpened)))
+        named.append(ReadableName(folder));
     // The count goes in first, so that a "%d" in a name stays as it is.
     const QString text = FormatMessage(QString(kMsgNotOpened).replace(QStringLiteral("%d"), QString::number(m_notOpened.size())),
-                                       { m_notOpened.first() });
+                                       { named.join(QStringLiteral("、")) });
     m_notOpened.clear();
     Notifications().Notify(kReminderSummary, text);
     ShowMessage(text);
