@@ -1,5 +1,7 @@
 #include "platform/dbusnotifications.h"
 
+#include "platform/filenames.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -112,14 +114,14 @@ void DBusNotificationPort::Send(const QString& summary, const QString& body)
     if (!m_sender.icon.rgba.isEmpty())
         hints.insert(QStringLiteral("image-data"), QVariant::fromValue(m_sender.icon));
     // Whatever the caller put together, the service gets text it can carry and shows it in order.
-    const QString clean = BoundedText(NotificationText(body), kMaxBodyChars);
+    const QString clean = BoundedText(PrintableText(body), kMaxBodyChars);
     // A service that reads markup would take a folder named "<b>" as bold: such text goes escaped.
     const QString text = m_markup ? clean.toHtmlEscaped() : clean;
     const QList<QVariant> arguments {
         m_sender.appName,
         0u, // a new notification, replacing none
         m_sender.iconName,
-        NotificationLine(summary),
+        PrintableLine(summary),
         text,
         QStringList { kDefaultAction, QStringLiteral("显示主窗口") },
         hints,

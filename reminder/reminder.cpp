@@ -2,7 +2,6 @@
 
 #include "platform/fileattr.h"
 #include "platform/filenames.h"
-#include "platform/notificationport.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "schedule/schedule.h"
@@ -52,12 +51,12 @@ QString ReminderNotificationBody(const QString& relative, const QString& descrip
 {
     // A name or a description may hold anything a file can: what is shown is cleaned, and the
     // description bounded, so that the notification reads as the row does.
-    QStringList lines { NotificationLine(ReadableName(relative)) };
+    QStringList lines { PrintableLine(ReadableName(relative)) };
     // Found by hand: a regular expression matches nothing in a text that holds a lone surrogate.
     qsizetype end = 0;
     while (end < description.size() && !QStringView(u"\r\n\u2028\u2029").contains(description[end]))
         ++end;
-    const QString first = NotificationLine(QStringView(description).first(end)).trimmed();
+    const QString first = PrintableLine(QStringView(description).first(end)).trimmed();
     if (!first.isEmpty())
         lines.append(BoundedText(first, kMaxDescriptionShown));
     lines.append(due);

@@ -1,10 +1,15 @@
 // Which folder is the root, the command line, and where the help document is found.
 #include "app/commandline.h"
 #include "app/rootchoice.h"
+#include "platform/filenames.h"
 #include "testsupport.h"
 
 #include <QDir>
+#include <QSettings>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -131,7 +136,7 @@ TEST(CommandLine, FolderShortOptionsAndMistakes)
     EXPECT_EQ(parse({ "--", "-名字以横线开头" }).folder, QStringLiteral("-名字以横线开头"));
     EXPECT_EQ(parse({ "-h" }).action, CommandLine::Help);
     EXPECT_EQ(parse({ "-v" }).action, CommandLine::Version);
-    EXPECT_EQ(parse({ "-x" }).error, QStringLiteral("未知选项：-x"));
+    EXPECT_TRUE(parse({ "-x" }).error.startsWith(QStringLiteral("未知选项：-x\n")));
     EXPECT_EQ(parse({ "/a", "/b" }).action, CommandLine::Error);
 }
 
@@ -141,4 +146,119 @@ TEST_F(RootRules, HelpTellsWhichFolderAStartWithoutOneWouldUse)
     EXPECT_EQ(RootAccount(bin, bin, docs), docs);
     EXPECT_TRUE(RootAccount(bin, bin, QString()).startsWith(QStringLiteral("尚未选择")));
     EXPECT_TRUE(RootAccount(bin, bin, Path("missing")).startsWith(Path("missing") + QStringLiteral(" 已不存在")));
+}
+
+TEST(CommandLine, DashFoldersValuedOptionsEmptyFoldersAndFileUrlsAreToldApart)
+{
+    const auto parse = [](QStringList args) {
+        args.prepend(QStringLiteral("quillbrook"));
+        return ParseCommandLine(args);
+    };
+    // A folder named "-dash" is an unknown option as a whole (not "-d"), and "--" is offered.
+    CommandLine line = parse({ QStringLiteral("-dash") });
+    EXPECT_EQ(line.action, CommandLine::Error);
+    EXPECT_EQ(line.error, QStringLiteral("未知选项：-dash\n以“-”开头的文件夹请写在 -- 之后：quillbrook -- -dash"));
+    EXPECT_EQ(parse({ QStringLiteral("--"), QStringLiteral("-dash") }).folder, QStringLiteral("-dash"));
+    EXPECT_EQ(parse({ QStringLiteral("--"), QStringLiteral("--help") }).folder, QStringLiteral("--help"));
+    EXPECT_EQ(parse({ QStringLiteral("-") }).folder, QStringLiteral("-"));
+    EXPECT_TRUE(HelpText(QString()).contains(QStringLiteral("  --             其后的参数都是文件夹")));
+    // A value after an option that takes none is said in the interface's language.
+    EXPECT_EQ(parse({ QStringLiteral("--help=3") }).error, QStringLiteral("选项 --help 不带值：--help=3"));
+    EXPECT_EQ(parse({ QStringLiteral("--version=") }).action, CommandLine::Error);
+    // An empty folder name is refused, not taken for no folder (which starts on another root).
+    line = parse({ QString() });
+    EXPECT_EQ(line.action, CommandLine::Error);
+    EXPECT_EQ(line.error, QStringLiteral("文件夹名是空的。不给文件夹时，请不要写这个参数。"));
+    EXPECT_EQ(parse({ QStringLiteral("--"), QString() }).action, CommandLine::Error);
+
+    // A file URL names a folder by its bytes, on this machine only.
+    EXPECT_EQ(EncodeFileName(parse({ QStringLiteral("file:///tmp/a%20%FF%0B%E6%96%87") }).folder), "/tmp/a \xff\x0b\xe6\x96\x87");
+    EXPECT_EQ(parse({ QStringLiteral("FILE://localhost/x") }).folder, QStringLiteral("/x"));
+    for (const char* bad : { "file://host/x", "file:///a%00b", "file://", "file://localhost" }) {
+        line = parse({ QString::fromUtf8(bad) });
+        EXPECT_EQ(line.action, CommandLine::Error) << bad;
+        EXPECT_EQ(line.error, QStringLiteral("不是本机文件夹的网址：") + QString::fromUtf8(bad)) << bad;
+    }
+}
+
+TEST_F(RootRules, ARememberedRootThatIsAFileIsToldApartFromOneThatHasGone)
+{
+    tree.WriteBytes(QStringLiteral("a file"), "x");
+    tree.Symlink(Path("missing"), QStringLiteral("dangling"));
+    EXPECT_EQ(RootAccount(bin, bin, Path("a file")), Path("a file") + QStringLiteral(" 不是文件夹（启动时会请您重新选择）"));
+    EXPECT_EQ(RootAccount(bin, bin, Path("dangling")), Path("dangling") + QStringLiteral(" 已不存在（启动时会请您重新选择）"));
+
+    RecordingMessagePort messages;
+    RecordingShellPort shell;
+    AskForRoot(Path("a file"));
+    AskForRoot(Path("dangling"));
+    EXPECT_EQ(messages.messages,
+              (QStringList { QStringLiteral("上次使用的根目录不是文件夹：") + Path("a file") + QStringLiteral("\n请重新选择根目录。"),
+                             QStringLiteral("上次使用的根目录已不存在：") + Path("dangling") + QStringLiteral("\n请重新选择根目录。") }));
+}
+
+namespace {
+
+// Folders whose names are not UTF-8 are made by their bytes; QTemporaryDir would leave them behind.
+struct RawFolders
+{
+    explicit RawFolders(const QString& base)
+        : base(EncodeFileName(base).toStdString())
+    {
+    }
+    ~RawFolders() { std::filesystem::remove_all(base / "R"); }
+    void Make(const char* relative) const { std::filesystem::create_directories(base / relative); }
+    void Remove(const char* relative) const { std::filesystem::remove(base / relative); }
+    std::filesystem::path base;
+};
+
+} // namespace
+
+TEST_F(RootRules, ARootWhoseNameIsNotUtf8KeepsItsBytesOnTheCommandLineInTheSettingsAndFromTheWorkingFolder)
+{
+    // "raw\xff" beside "raw" + U+FFFD, which a lossy reading of the first would name.
+    const RawFolders raw(tree.Root());
+    raw.Make("R/raw\xff/sub");
+    raw.Make("R/raw\xef\xbf\xbd");
+    const QString root = DecodeFileName(EncodeFileName(tree.Root()) + "/R/raw\xff");
+    ASSERT_TRUE(HasRawBytes(root));
+
+    // The argument as the program takes it from argv.
+    const CommandLine line = ParseCommandLine({ QStringLiteral("quillbrook"), DecodeFileName(EncodeFileName(root) + "/") });
+    ASSERT_EQ(line.action, CommandLine::Run);
+    RootChoice choice = ChooseRoot(bin, bin, line.folder, QString());
+    EXPECT_EQ(choice.kind, RootChoice::Use);
+    EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root));
+    raw.Remove("R/raw\xef\xbf\xbd"); // without its neighbour it is still found
+    EXPECT_EQ(ChooseRoot(bin, bin, line.folder, QString()).kind, RootChoice::Use);
+
+    // A relative folder below a working folder that is not UTF-8.
+    const QString here = QDir::currentPath();
+    ASSERT_EQ(::chdir(EncodeFileName(root).constData()), 0);
+    choice = ChooseRoot(bin, bin, QStringLiteral("sub"), QString());
+    ASSERT_TRUE(QDir::setCurrent(here));
+    EXPECT_EQ(choice.kind, RootChoice::Use);
+    EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root) + "/sub");
+
+    // Remembered and read back by a later start: used, not reported as gone.
+    const QString conf = Path("quillbrook.conf");
+    {
+        QSettings settings(conf, QSettings::IniFormat);
+        StoreRoot(settings, root);
+    }
+    {
+        const QSettings settings(conf, QSettings::IniFormat);
+        EXPECT_EQ(EncodeFileName(StoredRoot(settings)), EncodeFileName(root));
+        choice = ChooseRoot(bin, bin, QString(), StoredRoot(settings));
+        EXPECT_EQ(choice.kind, RootChoice::Use);
+        EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root));
+    }
+    // Any other root stays a text a person reads, and a file written by an older version still reads.
+    {
+        QSettings settings(conf, QSettings::IniFormat);
+        StoreRoot(settings, docs);
+    }
+    EXPECT_TRUE(tree.ReadBytes(QStringLiteral("quillbrook.conf")).contains("root=" + docs.toUtf8()));
+    tree.WriteBytes(QStringLiteral("quillbrook.conf"), "[General]\nroot=/home/\xe7\x94\xa8\xe6\x88\xb7/\xe6\x96\x87\xe6\xa1\xa3\n");
+    EXPECT_EQ(StoredRoot(QSettings(conf, QSettings::IniFormat)), QStringLiteral("/home/用户/文档"));
 }
