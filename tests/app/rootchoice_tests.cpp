@@ -150,35 +150,21 @@ TEST_F(RootRules, HelpTellsWhichFolderAStartWithoutOneWouldUse)
 
 TEST(CommandLine, DashFoldersValuedOptionsEmptyFoldersAndFileUrlsAreToldApart)
 {
-    const auto parse = [](QStringList args) {
-        args.prepend(QStringLiteral("quillbrook"));
-        return ParseCommandLine(args);
-    };
-    // A folder named "-dash" is an unknown option as a whole (not "-d"), and "--" is offered.
-    CommandLine line = parse({ QStringLiteral("-dash") });
-    EXPECT_EQ(line.action, CommandLine::Error);
-    EXPECT_EQ(line.error, QStringLiteral("未知选项：-dash\n以“-”开头的文件夹请写在 -- 之后：quillbrook -- -dash"));
-    EXPECT_EQ(parse({ QStringLiteral("--"), QStringLiteral("-dash") }).folder, QStringLiteral("-dash"));
-    EXPECT_EQ(parse({ QStringLiteral("--"), QStringLiteral("--help") }).folder, QStringLiteral("--help"));
-    EXPECT_EQ(parse({ QStringLiteral("-") }).folder, QStringLiteral("-"));
+    const auto parse = [](const QString& argument) { return ParseCommandLine({ QStringLiteral("quillbrook"), argument }); };
+    // "-dash" is an unknown option as a whole (was "-d"), and "--" is offered; --help says it too.
+    EXPECT_EQ(parse(QStringLiteral("-dash")).error,
+              QStringLiteral("未知选项：-dash\n以“-”开头的文件夹请写在 -- 之后：quillbrook -- -dash"));
     EXPECT_TRUE(HelpText(QString()).contains(QStringLiteral("  --             其后的参数都是文件夹")));
-    // A value after an option that takes none is said in the interface's language.
-    EXPECT_EQ(parse({ QStringLiteral("--help=3") }).error, QStringLiteral("选项 --help 不带值：--help=3"));
-    EXPECT_EQ(parse({ QStringLiteral("--version=") }).action, CommandLine::Error);
-    // An empty folder name is refused, not taken for no folder (which starts on another root).
-    line = parse({ QString() });
-    EXPECT_EQ(line.action, CommandLine::Error);
-    EXPECT_EQ(line.error, QStringLiteral("文件夹名是空的。不给文件夹时，请不要写这个参数。"));
-    EXPECT_EQ(parse({ QStringLiteral("--"), QString() }).action, CommandLine::Error);
+    EXPECT_EQ(parse(QStringLiteral("--help=3")).error, QStringLiteral("选项 --help 不带值：--help=3")); // was Qt's English
+    // An empty name is refused, not taken for no folder (which starts on another root).
+    EXPECT_EQ(parse(QString()).action, CommandLine::Error);
+    EXPECT_EQ(parse(QString()).error, QStringLiteral("文件夹名是空的。不给文件夹时，请不要写这个参数。"));
 
     // A file URL names a folder by its bytes, on this machine only.
-    EXPECT_EQ(EncodeFileName(parse({ QStringLiteral("file:///tmp/a%20%FF%0B%E6%96%87") }).folder), "/tmp/a \xff\x0b\xe6\x96\x87");
-    EXPECT_EQ(parse({ QStringLiteral("FILE://localhost/x") }).folder, QStringLiteral("/x"));
-    for (const char* bad : { "file://host/x", "file:///a%00b", "file://", "file://localhost" }) {
-        line = parse({ QString::fromUtf8(bad) });
-        EXPECT_EQ(line.action, CommandLine::Error) << bad;
-        EXPECT_EQ(line.error, QStringLiteral("不是本机文件夹的网址：") + QString::fromUtf8(bad)) << bad;
-    }
+    EXPECT_EQ(EncodeFileName(parse(QStringLiteral("file:///tmp/a%20%FF%0B%E6%96%87")).folder), "/tmp/a \xff\x0b\xe6\x96\x87");
+    EXPECT_EQ(parse(QStringLiteral("FILE://localhost/x")).folder, QStringLiteral("/x"));
+    for (const QString bad : { QStringLiteral("file://host/x"), QStringLiteral("file:///a%00b"), QStringLiteral("file://") })
+        EXPECT_EQ(parse(bad).error, QStringLiteral("不是本机文件夹的网址：") + bad);
 }
 
 TEST_F(RootRules, ARememberedRootThatIsAFileIsToldApartFromOneThatHasGone)
@@ -197,68 +183,36 @@ TEST_F(RootRules, ARememberedRootThatIsAFileIsToldApartFromOneThatHasGone)
                              QStringLiteral("上次使用的根目录已不存在：") + Path("dangling") + QStringLiteral("\n请重新选择根目录。") }));
 }
 
-namespace {
-
-// Folders whose names are not UTF-8 are made by their bytes; QTemporaryDir would leave them behind.
-struct RawFolders
+TEST_F(RootRules, ARootWhoseNameIsNotUtf8KeepsItsBytesFromTheWorkingFolderAndInTheSettings)
 {
-    explicit RawFolders(const QString& base)
-        : base(EncodeFileName(base).toStdString())
-    {
-    }
-    ~RawFolders() { std::filesystem::remove_all(base / "R"); }
-    void Make(const char* relative) const { std::filesystem::create_directories(base / relative); }
-    void Remove(const char* relative) const { std::filesystem::remove(base / relative); }
-    std::filesystem::path base;
-};
+    const std::filesystem::path raw = EncodeFileName(tree.Root() + QStringLiteral("/raw\xff")).toStdString();
+    std::filesystem::create_directories(raw / "sub");
+    const QString root = DecodeFileName(QByteArray::fromStdString(raw.string()));
+    const auto same = [&](const QString& path, const QString& expected) { return EncodeFileName(path) == EncodeFileName(expected); };
 
-} // namespace
-
-TEST_F(RootRules, ARootWhoseNameIsNotUtf8KeepsItsBytesOnTheCommandLineInTheSettingsAndFromTheWorkingFolder)
-{
-    // "raw\xff" beside "raw" + U+FFFD, which a lossy reading of the first would name.
-    const RawFolders raw(tree.Root());
-    raw.Make("R/raw\xff/sub");
-    raw.Make("R/raw\xef\xbf\xbd");
-    const QString root = DecodeFileName(EncodeFileName(tree.Root()) + "/R/raw\xff");
-    ASSERT_TRUE(HasRawBytes(root));
-
-    // The argument as the program takes it from argv.
-    const CommandLine line = ParseCommandLine({ QStringLiteral("quillbrook"), DecodeFileName(EncodeFileName(root) + "/") });
-    ASSERT_EQ(line.action, CommandLine::Run);
-    RootChoice choice = ChooseRoot(bin, bin, line.folder, QString());
+    // Found by its bytes (was: refused, or its neighbour "raw\xef\xbf\xbd" taken), also as a
+    // relative folder below a working folder that is not UTF-8.
+    RootChoice choice = ChooseRoot(bin, bin, root + u'/', QString());
     EXPECT_EQ(choice.kind, RootChoice::Use);
-    EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root));
-    raw.Remove("R/raw\xef\xbf\xbd"); // without its neighbour it is still found
-    EXPECT_EQ(ChooseRoot(bin, bin, line.folder, QString()).kind, RootChoice::Use);
-
-    // A relative folder below a working folder that is not UTF-8.
+    EXPECT_TRUE(same(choice.root, root));
     const QString here = QDir::currentPath();
-    ASSERT_EQ(::chdir(EncodeFileName(root).constData()), 0);
+    ASSERT_EQ(::chdir(raw.c_str()), 0);
     choice = ChooseRoot(bin, bin, QStringLiteral("sub"), QString());
     ASSERT_TRUE(QDir::setCurrent(here));
-    EXPECT_EQ(choice.kind, RootChoice::Use);
-    EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root) + "/sub");
+    EXPECT_TRUE(same(choice.root, root + QStringLiteral("/sub")));
 
-    // Remembered and read back by a later start: used, not reported as gone.
+    // Remembered and read back by a later start; any other root stays a text, and the text an older
+    // version wrote still reads.
     const QString conf = Path("quillbrook.conf");
-    {
+    const auto store = [&](const QString& value) {
         QSettings settings(conf, QSettings::IniFormat);
-        StoreRoot(settings, root);
-    }
-    {
-        const QSettings settings(conf, QSettings::IniFormat);
-        EXPECT_EQ(EncodeFileName(StoredRoot(settings)), EncodeFileName(root));
-        choice = ChooseRoot(bin, bin, QString(), StoredRoot(settings));
-        EXPECT_EQ(choice.kind, RootChoice::Use);
-        EXPECT_EQ(EncodeFileName(choice.root), EncodeFileName(root));
-    }
-    // Any other root stays a text a person reads, and a file written by an older version still reads.
-    {
-        QSettings settings(conf, QSettings::IniFormat);
-        StoreRoot(settings, docs);
-    }
+        StoreRoot(settings, value);
+    };
+    store(root);
+    EXPECT_TRUE(same(StoredRoot(QSettings(conf, QSettings::IniFormat)), root));
+    store(docs);
     EXPECT_TRUE(tree.ReadBytes(QStringLiteral("quillbrook.conf")).contains("root=" + docs.toUtf8()));
-    tree.WriteBytes(QStringLiteral("quillbrook.conf"), "[General]\nroot=/home/\xe7\x94\xa8\xe6\x88\xb7/\xe6\x96\x87\xe6\xa1\xa3\n");
-    EXPECT_EQ(StoredRoot(QSettings(conf, QSettings::IniFormat)), QStringLiteral("/home/用户/文档"));
+    tree.WriteBytes(QStringLiteral("quillbrook.conf"), "[General]\nroot=/home/\xe7\x94\xa8\xe6\x88\xb7\n");
+    EXPECT_EQ(StoredRoot(QSettings(conf, QSettings::IniFormat)), QStringLiteral("/home/用户"));
+    std::filesystem::remove_all(raw); // QTemporaryDir would leave it behind
 }
