@@ -9,9 +9,6 @@
 #include <QDir>
 #include <QSettings>
 
-#include <cstdlib>
-#include <unistd.h>
-
 namespace {
 
 const QString kRootKey = QStringLiteral("root");
@@ -29,14 +26,6 @@ bool IsFile(const QString& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_ARCHIVE);
 }
 
-QString CurrentFolder()
-{
-    char* bytes = ::getcwd(nullptr, 0);
-    const QString folder = bytes ? DecodeFileName(QByteArrayView(bytes)) : QStringLiteral("/");
-    std::free(bytes);
-    return folder;
-}
-
 } // namespace
 
 bool IsInstalledProgram(const QString& programDir, const QString& installedBinDir)
@@ -50,7 +39,7 @@ bool IsInstalledProgram(const QString& programDir, const QString& installedBinDi
 
 QString CleanFolderPath(const QString& path)
 {
-    return QDir::cleanPath(path.startsWith(u'/') ? path : CurrentFolder() + u'/' + path);
+    return QDir::cleanPath(path.startsWith(u'/') ? path : WorkingFolder() + u'/' + path);
 }
 
 bool IsExistingFolder(const QString& path)
