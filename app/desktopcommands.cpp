@@ -2,6 +2,7 @@
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
 #include "platform/autostart.h"
+#include "platform/filenames.h"
 #include "platform/programstate.h"
 
 #include <QAction>
@@ -21,7 +22,8 @@ QString RootFolder()
 
 void CQuillbrookDlg::SetCaption(const QString& caption)
 {
-    setWindowTitle(m_showRootInCaption ? caption + QStringLiteral(" — ") + QDir::toNativeSeparators(RootFolder()) : caption);
+    setWindowTitle(m_showRootInCaption ? caption + QStringLiteral(" — ") + ReadableName(QDir::toNativeSeparators(RootFolder()))
+                                       : caption);
 }
 
 void CQuillbrookDlg::ShowRootInCaption(bool show)

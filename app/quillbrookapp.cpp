@@ -5,11 +5,13 @@
 #include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
+#include "platform/autostart.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
 #include "platform/notificationport.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QSettings>
 
@@ -41,12 +43,15 @@ QSettings& Settings()
     return settings;
 }
 
-// The running program's folder, known before the QApplication exists.
+// The running program's folder, known before the QApplication exists, by its bytes: a portable
+// copy's folder is its root, whatever its name.
 QString ProgramDir(const char* argv0)
 {
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    const QString program = self.exists() ? self.canonicalFilePath() : QFileInfo(QString::fromLocal8Bit(argv0)).absoluteFilePath();
-    return QFileInfo(program).absolutePath();
+    QString program = Fs().CanonicalPath(QStringLiteral("/proc/self/exe"));
+    if (program.isEmpty())
+        program = CleanFolderPath(DecodeFileName(argv0));
+    const qsizetype slash = program.lastIndexOf(u'/');
+    return slash > 0 ? program.left(slash) : QStringLiteral("/");
 }
 
 void Print(std::FILE* stream, const QString& text)
@@ -66,8 +71,9 @@ CQuillbrookApp::CQuillbrookApp(const QString& installedBinDir, const QString& do
 int CQuillbrookApp::ParseCommandLine(int argc, char* argv[])
 {
     QStringList arguments;
+    // Arguments are bytes; a folder's name keeps them (filenames.h).
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(DecodeFileName(argv[i]));
     m_programDir = ProgramDir(argv[0]);
     m_installed = IsInstalledProgram(m_programDir, m_installedBinDir);
     const QString stored = m_installed ? StoredRoot(Settings()) : QString();
@@ -108,6 +114,9 @@ int CQuillbrookApp::InitInstance()
         // The installed program goes on with the folder it was last given.
         if (m_installed && StoredRoot(Settings()) != m_root)
             StoreRoot(Settings(), m_root);
+        // An entry that starts the program at login starts it where it last ran.
+        if (m_installed)
+            RetargetAutostartEntry(QCoreApplication::applicationFilePath(), m_root);
         CQuillbrookDlg dlg;
         // Found the same way in a staged install tree as in the installed one.
         dlg.SetInstalledDocDir(QDir::cleanPath(m_programDir + u'/' + m_docDirFromBinDir));

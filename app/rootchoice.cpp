@@ -1,10 +1,12 @@
 #include "app/rootchoice.h"
 
+#include "platform/fileattr.h"
+#include "platform/filenames.h"
+#include "platform/filesystem.h"
 #include "platform/messageport.h"
 #include "platform/shellport.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -16,6 +18,14 @@ QString Beside(const QString& folder, const QString& name)
     return folder + u'/' + name;
 }
 
+// Every path here is taken by its bytes (filenames.h): Qt's own file classes would read a name
+// that is not UTF-8 as another one.
+bool IsFile(const QString& path)
+{
+    const std::uint32_t attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_ARCHIVE);
+}
+
 } // namespace
 
 bool IsInstalledProgram(const QString& programDir, const QString& installedBinDir)
@@ -23,18 +33,28 @@ bool IsInstalledProgram(const QString& programDir, const QString& installedBinDi
     if (programDir.isEmpty() || installedBinDir.isEmpty())
         return false;
     // /bin and /usr/bin are one folder on merged-/usr systems.
-    const QString program = QFileInfo(programDir).canonicalFilePath();
-    return !program.isEmpty() && program == QFileInfo(installedBinDir).canonicalFilePath();
+    const QString program = Fs().CanonicalPath(programDir);
+    return !program.isEmpty() && program == Fs().CanonicalPath(installedBinDir);
 }
 
 QString CleanFolderPath(const QString& path)
 {
-    return QDir::cleanPath(QDir(path).absolutePath());
+    return QDir::cleanPath(path.startsWith(u'/') ? path : WorkingFolder() + u'/' + path);
 }
 
 bool IsExistingFolder(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo(path).isDir();
+    const std::uint32_t attributes = path.isEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+           && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsOtherThanFolder(const QString& path)
+{
+    // A link that leads nowhere stands for a folder that has gone.
+    const std::uint32_t attributes = path.isEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES
+           && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 RootChoice ChooseRoot(const QString& programDir, const QString& installedBinDir, const QString& argument,
@@ -65,7 +85,9 @@ RootChoice ChooseRoot(const QString& programDir, const QString& installedBinDir,
 
 QString AskForRoot(const QString& goneRoot)
 {
-    if (!goneRoot.isEmpty())
+    if (IsOtherThanFolder(goneRoot))
+        ShowMessage(FormatMessage(QStringLiteral("上次使用的根目录不是文件夹：%s\n请重新选择根目录。"), { goneRoot }));
+    else if (!goneRoot.isEmpty())
         ShowMessage(FormatMessage(QStringLiteral("上次使用的根目录已不存在：%s\n请重新选择根目录。"), { goneRoot }));
     for (;;) {
         const QString picked = Shell().BrowseForFolder(QStringLiteral("选择根目录（要管理的文档文件夹）"));
@@ -79,12 +101,20 @@ QString AskForRoot(const QString& goneRoot)
 
 QString StoredRoot(const QSettings& settings)
 {
-    return settings.value(kRootKey).toString();
+    const QVariant value = settings.value(kRootKey);
+    if (value.typeId() == QMetaType::QByteArray)
+        return DecodeFileName(value.toByteArray());
+    return value.toString();
 }
 
 void StoreRoot(QSettings& settings, const QString& root)
 {
-    settings.setValue(kRootKey, root);
+    // A name that is not UTF-8 is kept as its bytes (a text would keep U+FFFD in their place); any
+    // other stays a text, as older settings files hold it and a person reads it.
+    if (HasRawBytes(root))
+        settings.setValue(kRootKey, EncodeFileName(root));
+    else
+        settings.setValue(kRootKey, root);
     settings.sync();
 }
 
@@ -97,10 +127,10 @@ QString HelpDocumentPath(const QString& root, const QString& programDir, const Q
 {
     const QString name = QStringLiteral("说明.pdf");
     // An empty root is the file system's root; the other two are skipped when unknown.
-    if (QFileInfo(Beside(root, name)).isFile())
+    if (IsFile(Beside(root, name)))
         return Beside(root, name);
     for (const QString& folder : { programDir, installedDocDir }) {
-        if (!folder.isEmpty() && QFileInfo(Beside(folder, name)).isFile())
+        if (!folder.isEmpty() && IsFile(Beside(folder, name)))
             return Beside(folder, name);
     }
     return Beside(root, name);

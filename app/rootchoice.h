@@ -21,9 +21,12 @@ struct RootChoice
 // True when the program runs from the installed bin folder (compared after resolving links).
 bool IsInstalledProgram(const QString& programDir, const QString& installedBinDir);
 
-// An absolute path without a trailing separator; "/" stays "/".
+// An absolute path without a trailing separator; "/" stays "/". Every path here keeps its bytes
+// (filenames.h), also one taken from the working folder.
 QString CleanFolderPath(const QString& path);
 bool IsExistingFolder(const QString& path);
+// True when something other than a folder (a file, a device) is at path.
+bool IsOtherThanFolder(const QString& path);
 
 // argument: the folder on the command line, empty when none; storedRoot: the folder the installed
 // program was last given, empty when none.
@@ -31,11 +34,12 @@ RootChoice ChooseRoot(const QString& programDir, const QString& installedBinDir,
                       const QString& storedRoot);
 
 // Asks for the root with the shell port's folder picker until the user picks an existing folder or
-// cancels (empty result). goneRoot, when not empty, is a stored root that no longer exists: the
-// user is told so before the picker opens.
+// cancels (empty result). goneRoot, when not empty, is a stored root that can no longer be used:
+// the user is told that it is gone, or is not a folder, before the picker opens.
 QString AskForRoot(const QString& goneRoot);
 
-// The root the installed program was last given, and storing a new one.
+// The root the installed program was last given, and storing a new one. A root whose name is not
+// UTF-8 is stored as its bytes; a stored text (the form of older settings files) still reads.
 QString StoredRoot(const QSettings& settings);
 void StoreRoot(QSettings& settings, const QString& root);
 

@@ -1,5 +1,6 @@
 #include "platform/autostart.h"
 
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 
 #include <QDir>
@@ -48,6 +49,40 @@ QString EscapeValue(const QString& value)
     return text;
 }
 
+// A root a desktop entry cannot carry as it is: bytes that are not UTF-8, or a control character
+// (a string value may hold none, escaped or not, beyond the line breaks and tabs).
+bool NeedsFileUrl(const QString& root)
+{
+    if (HasRawBytes(root))
+        return true;
+    for (const QChar c : root)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
+// The Exec line of an entry file, as it stands there.
+QString ExecLineOf(const QByteArray& entry)
+{
+    for (const QByteArray& raw : entry.split('\n'))
+        if (raw.startsWith("Exec="))
+            return QString::fromUtf8(raw.mid(5).trimmed());
+    return {};
+}
+
+QString EntryText(const QString& program, const QString& root)
+{
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Quillbrook 文档提醒\n"
+                          "Comment=登录时启动，按定时方案提醒：%1\n"
+                          "Exec=%2\n"
+                          "Icon=%3\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(EscapeValue(PrintableLine(ReadableName(root))), EscapeValue(AutostartExec(program, root)), kDesktopId);
+}
+
 } // namespace
 
 QString AutostartDir()
@@ -65,21 +100,17 @@ QString AutostartEntryPath()
 
 QString AutostartExec(const QString& program, const QString& root)
 {
-    return QuoteExecArgument(program) + u' ' + QuoteExecArgument(root);
+    // The program reads a file URL's percent-encoded bytes back as the folder's name.
+    const QString folder = NeedsFileUrl(root)
+        ? QStringLiteral("file://") + QString::fromLatin1(EncodeFileName(root).toPercentEncoding("/"))
+        : root;
+    return QuoteExecArgument(program) + u' ' + QuoteExecArgument(folder);
 }
 
 bool WriteAutostartEntry(const QString& program, const QString& root)
 {
     const QString path = AutostartEntryPath();
-    const QString text = QStringLiteral("[Desktop Entry]\n"
-                                        "Type=Application\n"
-                                        "Name=Quillbrook 文档提醒\n"
-                                        "Comment=登录时启动，按定时方案提醒：%1\n"
-                                        "Exec=%2\n"
-                                        "Icon=%3\n"
-                                        "Terminal=false\n"
-                                        "X-GNOME-Autostart-enabled=true\n")
-                             .arg(EscapeValue(root), EscapeValue(AutostartExec(program, root)), kDesktopId);
+    const QString text = EntryText(program, root);
     QSaveFile file(path);
     if (!QDir().mkpath(AutostartDir()) || !file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0
         || !file.commit()) {
@@ -114,4 +145,14 @@ bool AutostartEntryPresent()
             return false;
     }
     return true;
+}
+
+bool RetargetAutostartEntry(const QString& program, const QString& root)
+{
+    if (!AutostartEntryPresent())
+        return true;
+    QFile file(AutostartEntryPath());
+    if (file.open(QIODevice::ReadOnly) && ExecLineOf(file.readAll()) == EscapeValue(AutostartExec(program, root)))
+        return true;
+    return WriteAutostartEntry(program, root);
 }

@@ -1,5 +1,7 @@
 #include "platform/dbusnotifications.h"
 
+#include "platform/filenames.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -37,6 +39,8 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kDefaultAction = QStringLiteral("default");
 constexpr uchar kUrgencyCritical = 2;
+// Beyond this a body is no longer read, only scrolled (if the service lets it be).
+constexpr qsizetype kMaxBodyChars = 1000;
 
 QDBusMessage Call(const QString& method, const QList<QVariant>& arguments = {})
 {
@@ -109,13 +113,15 @@ void DBusNotificationPort::Send(const QString& summary, const QString& body)
         hints.insert(QStringLiteral("desktop-entry"), m_sender.desktopEntry);
     if (!m_sender.icon.rgba.isEmpty())
         hints.insert(QStringLiteral("image-data"), QVariant::fromValue(m_sender.icon));
+    // Whatever the caller put together, the service gets text it can carry and shows it in order.
+    const QString clean = BoundedText(PrintableText(body), kMaxBodyChars);
     // A service that reads markup would take a folder named "<b>" as bold: such text goes escaped.
-    const QString text = m_markup ? body.toHtmlEscaped() : body;
+    const QString text = m_markup ? clean.toHtmlEscaped() : clean;
     const QList<QVariant> arguments {
         m_sender.appName,
         0u, // a new notification, replacing none
         m_sender.iconName,
-        summary,
+        PrintableLine(summary),
         text,
         QStringList { kDefaultAction, QStringLiteral("显示主窗口") },
         hints,

@@ -3,6 +3,9 @@
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 
+#include <cstdlib>
+#include <unistd.h>
+
 QByteArray NativePath(const QString& path)
 {
     return EncodeFileName(path);
@@ -31,4 +34,12 @@ bool DeleteFileW(const QString& path)
 bool CreateDirectoryW(const QString& path)
 {
     return Fs().MakeFolder(path);
+}
+
+QString WorkingFolder()
+{
+    char* bytes = ::getcwd(nullptr, 0);
+    const QString folder = bytes ? DecodeFileName(QByteArrayView(bytes)) : QStringLiteral("/");
+    std::free(bytes);
+    return folder;
 }

@@ -22,6 +22,9 @@ bool PathExists(const QString& path);
 // True when path is base or lies below it (both real paths, "/" separated).
 bool IsSameOrBelow(const QString& path, const QString& base);
 
+// The working folder by its bytes ("/" when it cannot be read).
+QString WorkingFolder();
+
 // The file-system form of a path: its exact bytes (see filenames.h).
 QByteArray NativePath(const QString& path);
 

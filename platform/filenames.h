@@ -19,3 +19,14 @@ bool HasRawBytes(QStringView text);
 // archives made on Chinese Windows) when all its bytes decode cleanly as that, otherwise each raw
 // byte shows as U+FFFD. Text without raw bytes comes back unchanged.
 QString ReadableName(const QString& text);
+
+// Text from the tree (a name, a description) for a line a person reads outside the window: in a
+// notification (a service takes UTF-8 without NUL, so a NUL cuts the text and a lone surrogate
+// turns into "?") or a desktop entry. Every control character, line breaks included, and every
+// lone surrogate shows as U+FFFD, a tab as a space, and direction controls are dropped (a name
+// "\u202Egnp.exe" would read "exe.png").
+QString PrintableLine(QStringView text);
+// The same for a text of several lines, kept apart by '\n'.
+QString PrintableText(QStringView text);
+// At most maxChars characters (a pair of surrogates is one), with "…" in place of the rest.
+QString BoundedText(QStringView text, qsizetype maxChars);

@@ -24,3 +24,4 @@ NotificationPort& Notifications();
 // RunNotificationActivation when the user invokes that action; an empty handler does nothing.
 void SetNotificationActivation(std::function<void()> handler);
 void RunNotificationActivation();
+

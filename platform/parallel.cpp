@@ -193,16 +193,31 @@ qint64 ItemBoard::MsUntilStuck(qsizetype i, qint64 stuckMs) const
     return since < 0 ? -1 : std::max<qint64>(0, since + stuckMs - NowMs());
 }
 
+namespace {
+
+std::atomic<int> g_runningJobs { 0 };
+
+} // namespace
+
 BackgroundJob::BackgroundJob(std::function<void(const std::atomic<bool>&)> work, std::function<void()> done)
     : m_flags(std::make_shared<Flags>())
-    , m_thread([flags = m_flags, work = std::move(work), done = std::move(done)] {
+{
+    ++g_runningJobs;
+    m_thread = std::thread([flags = m_flags, work = std::move(work), done = std::move(done)]() mutable {
         YieldToTheWindow();
         work(flags->cancel);
         flags->finished = true;
         if (done)
             done();
-    })
+        work = nullptr;
+        done = nullptr;
+        --g_runningJobs;
+    });
+}
+
+int BackgroundJob::Running()
 {
+    return g_runningJobs;
 }
 
 BackgroundJob::~BackgroundJob()

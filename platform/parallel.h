@@ -124,6 +124,9 @@ public:
     // Cancels and lets the thread go: the owner never waits for it, even when it is stuck in the
     // file system (a share that stopped answering).
     void Detach();
+    // Jobs whose thread has not yet ended, let go or not (tests wait for none before they take
+    // away what the threads use).
+    static int Running();
 
 private:
     struct Flags

@@ -1,7 +1,5 @@
 #include "reminder/passjob.h"
 
-#include "platform/entrypath.h"
-#include "platform/fileattr.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/rowlist.h"
@@ -59,11 +57,8 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                         const ThreadMessagePort scope(port);
                         out.fired = AdvanceDueReminder(folder, out.schedText, out.nextText, &out.dueText, &out.fault);
                         out.messages = port.messages;
-                        if (out.fired) {
-                            const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
-                            if (PathExists(batch))
-                                out.batch = batch;
-                        }
+                        if (out.fired)
+                            out.batch = FolderBatch(folder);
                     }
                 }
                 state->rows.Finish(i);

@@ -7,7 +7,6 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
@@ -33,8 +32,18 @@ bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& next
 void OpenFiredFolder(const QString& folder)
 {
     Shell().OpenPath(folder);
+    StartFolderBatch(folder);
+}
+
+QString FolderBatch(const QString& folder)
+{
     const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
-    if (PathExists(batch))
+    return PathExists(batch) ? batch : QString();
+}
+
+void StartFolderBatch(const QString& folder)
+{
+    if (const QString batch = FolderBatch(folder); !batch.isEmpty())
         Shell().StartBatch(batch, folder);
 }
 
@@ -45,11 +54,16 @@ bool TickRunsPass(int minute)
 
 QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due)
 {
-    QStringList lines { ReadableName(relative) };
-    const qsizetype end = description.indexOf(QRegularExpression(QStringLiteral("[\\r\\n\\x{2028}]")));
-    const QString first = description.left(end).trimmed();
+    // A name or a description may hold anything a file can: what is shown is cleaned, and the
+    // description bounded, so that the notification reads as the row does.
+    QStringList lines { PrintableLine(ReadableName(relative)) };
+    // Found by hand: a regular expression matches nothing in a text that holds a lone surrogate.
+    qsizetype end = 0;
+    while (end < description.size() && !QStringView(u"\r\n\u2028\u2029").contains(description[end]))
+        ++end;
+    const QString first = PrintableLine(QStringView(description).first(end)).trimmed();
     if (!first.isEmpty())
-        lines.append(first);
+        lines.append(BoundedText(first, kMaxDescriptionShown));
     lines.append(due);
     return lines.join(u'\n');
 }

@@ -17,9 +17,16 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
 bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
                         ScheduleFault* fault = nullptr);
 void OpenFiredFolder(const QString& folder);
+// The folder's auto.bat, whatever the case of its name; empty when it has none.
+QString FolderBatch(const QString& folder);
+// Starts the folder's auto.bat when it has one; a fired folder's script runs whether or not its
+// window is opened.
+void StartFolderBatch(const QString& folder);
 
-// The text of a fired reminder's notification: the row's path, the first line of its description
-// (left out when empty) and the trigger that fell due, one a line.
+// The text of a fired reminder's notification: the row's path in its readable form, the first line
+// of its description (left out when empty; cleaned, at most kMaxDescriptionShown characters) and
+// the trigger that fell due, one a line.
+constexpr qsizetype kMaxDescriptionShown = 120;
 QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due);
 
 // Whether a tick at this local minute runs a pass over the list.

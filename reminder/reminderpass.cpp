@@ -1,5 +1,6 @@
 #include "reminder/reminderpass.h"
 
+#include "platform/filenames.h"
 #include "platform/messageport.h"
 #include "platform/notificationport.h"
 #include "platform/programstate.h"
@@ -7,6 +8,8 @@
 #include "reminder/passjob.h"
 #include "reminder/reminder.h"
 #include "schedule/schedule.h"
+
+#include <algorithm>
 
 bool PassMessageLimit::Allow(const QString& folder, const QString& message, qint64 now)
 {
@@ -66,14 +69,18 @@ RowFired ReminderPass::Apply(const QString& root, const RowOutcome& outcome)
         m_limit.Clear(folder);
     if (!outcome.fired)
         return RowFired::NotDue;
-    if (m_opened == kMaxOpenedPerPass) {
+    // Every fired folder's auto.bat runs (a backup, a copy); only the windows are capped.
+    const bool open = m_opened < kMaxOpenedPerPass;
+    if (open) {
+        ++m_opened;
+        Shell().OpenPath(folder);
+    }
+    if (!outcome.batch.isEmpty())
+        Shell().StartBatch(outcome.batch, folder);
+    if (!open) {
         m_notOpened.append(folder);
         return RowFired::NotOpened;
     }
-    ++m_opened;
-    Shell().OpenPath(folder);
-    if (!outcome.batch.isEmpty())
-        Shell().StartBatch(outcome.batch, folder);
     return RowFired::Opened;
 }
 
@@ -81,9 +88,13 @@ void ReminderPass::Finish()
 {
     if (m_notOpened.isEmpty())
         return;
+    // Each name in its readable form before they are joined: a name's raw bytes are read per name.
+    QStringList named;
+    for (const QString& folder : m_notOpened.first(std::min<qsizetype>(m_notOpened.size(), kNamedNotOpened)))
+        named.append(ReadableName(folder));
     // The count goes in first, so that a "%d" in a name stays as it is.
     const QString text = FormatMessage(QString(kMsgNotOpened).replace(QStringLiteral("%d"), QString::number(m_notOpened.size())),
-                                       { m_notOpened.first() });
+                                       { named.join(QStringLiteral("、")) });
     m_notOpened.clear();
     Notifications().Notify(kReminderSummary, text);
     ShowMessage(text);

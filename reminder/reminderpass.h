@@ -37,15 +37,18 @@ private:
 // The limit the tick's passes share; the list load resets it.
 PassMessageLimit& PassMessages();
 
-// Every fired folder of a pass is advanced, but a machine that was off for long (or a clock put
-// right) can make thousands due at once: only the first ones are opened and their auto.bat started.
+// Every fired folder of a pass is advanced and its auto.bat started (a script is the folder's
+// automation, a backup or a copy), but a machine that was off for long (or a clock put right) can
+// make thousands due at once: only the first ones are opened in the file manager.
 constexpr int kMaxOpenedPerPass = 10;
+// How many of the folders not opened the message names before their count.
+constexpr int kNamedNotOpened = 3;
 inline const QString kMsgNotOpened = QStringLiteral("%s等%d个目录的定时已触发，未逐一打开！");
 
 enum class RowFired {
     NotDue,    // nothing fired
     Opened,    // fired, the folder opened and its auto.bat started
-    NotOpened, // fired and advanced, past the pass's openings: named by Finish
+    NotOpened, // fired, advanced and its auto.bat started, past the pass's openings: named by Finish
 };
 
 struct RowOutcome;
@@ -60,7 +63,8 @@ public:
     // (while the pass has openings left) and starts its auto.bat. The folder is root + the row's path.
     RowFired Apply(const QString& root, const RowOutcome& outcome);
     // After the last row: the folders that fired but were not opened, named in one message
-    // (kMsgNotOpened: the first of them and their number) and one notification.
+    // (kMsgNotOpened: the first kNamedNotOpened of them, joined with "、", and their number) and
+    // one notification.
     void Finish();
 
 private:

@@ -1,8 +1,10 @@
 // Starting at login (the autostart entry and its menu item) and the root in the title bar.
+#include "app/commandline.h"
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
 #include "platform/autostart.h"
+#include "platform/filenames.h"
 #include "platform/programstate.h"
 #include "testsupport.h"
 #include "windowdriver.h"
@@ -79,6 +81,26 @@ QStringList ArgumentsOf(const QString& exec)
     return args;
 }
 
+// The program and the folder an entry starts it on, the folder as the program's command line reads it.
+QStringList StartedOn(const QString& entry)
+{
+    QStringList args = ArgumentsOf(ExecOf(entry));
+    if (args.size() != 2)
+        return args;
+    return { args[0], ParseCommandLine(args).folder };
+}
+
+// desktop-file-validate's complaints about the entry, empty when it is valid or the tool is missing.
+QString ValidatorSays()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
+        return {};
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), { AutostartEntryPath() });
+    validate.waitForFinished();
+    return validate.exitCode() == 0 ? QString() : QString::fromUtf8(validate.readAllStandardOutput()) + QStringLiteral(" ");
+}
+
 } // namespace
 
 TEST(Autostart, EntryIsWrittenAndRemovedUnderXdgConfigHomeAndStartsTheProgramOnTheRoot)
@@ -96,13 +118,8 @@ TEST(Autostart, EntryIsWrittenAndRemovedUnderXdgConfigHomeAndStartsTheProgramOnT
         EXPECT_TRUE(AutostartEntryPresent());
         const QString entry = ReadEntry();
         EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\nType=Application\n")));
-        EXPECT_EQ(ArgumentsOf(ExecOf(entry)), (QStringList { program, root }));
-    }
-    if (!QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty()) {
-        QProcess validate;
-        validate.start(QStringLiteral("desktop-file-validate"), { AutostartEntryPath() });
-        validate.waitForFinished();
-        EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+        EXPECT_EQ(StartedOn(entry), (QStringList { program, root }));
+        EXPECT_EQ(ValidatorSays(), QString());
     }
 
     // A desktop switches an entry off by hiding it: then it is not there for the tick.
@@ -114,6 +131,54 @@ TEST(Autostart, EntryIsWrittenAndRemovedUnderXdgConfigHomeAndStartsTheProgramOnT
 
     EXPECT_TRUE(RemoveAutostartEntry());
     EXPECT_FALSE(QFile::exists(AutostartEntryPath()));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST(Autostart, EveryRootTheProgramAcceptsGivesAValidEntryThatStartsItOnThatVeryFolder)
+{
+    TempTree tree;
+    const ScopedEnv config("XDG_CONFIG_HOME", tree.Path(QStringLiteral("config")));
+    const QString program = QStringLiteral("/usr/bin/quillbrook");
+    // Control characters a string value may not hold, escaped or not, and bytes that are not UTF-8
+    // (a name read as U+FFFD would start the program on its neighbour).
+    QStringList roots { DecodeFileName("/home/u/raw\xff"), DecodeFileName("/home/u/\xb9\xa4\xd7\xf7 100% \"$x\"") };
+    for (const char16_t c : { u'\x0b', u'\x0c', u'\x1b', u'\x7f', u'\n' })
+        roots.append(QStringLiteral("/home/用户/文档") + QChar(c) + QStringLiteral("末 尾"));
+    for (const QString& root : roots) {
+        const std::string shown = EncodeFileName(root).toPercentEncoding().toStdString();
+        ASSERT_TRUE(WriteAutostartEntry(program, root)) << shown;
+        EXPECT_EQ(ValidatorSays(), QString()) << shown;
+        const QStringList started = StartedOn(ReadEntry());
+        EXPECT_EQ(started.value(0), program);
+        EXPECT_EQ(EncodeFileName(started.value(1)), EncodeFileName(root)) << shown;
+    }
+    // A root an entry carries as it is stays readable there.
+    ASSERT_TRUE(WriteAutostartEntry(program, QStringLiteral("/home/用户/文档")));
+    EXPECT_EQ(ExecOf(ReadEntry()), QStringLiteral("/usr/bin/quillbrook /home/用户/文档"));
+}
+
+TEST(Autostart, AnEntryThatStartsAnotherRootIsRewrittenForTheRootTheProgramRunsOn)
+{
+    TempTree tree;
+    const ScopedEnv config("XDG_CONFIG_HOME", tree.Path(QStringLiteral("config")));
+    RecordingMessagePort messages;
+    const QString program = QStringLiteral("/usr/bin/quillbrook");
+    const QString old = QStringLiteral("/home/u/旧根"), root = QStringLiteral("/home/u/新根");
+    EXPECT_TRUE(RetargetAutostartEntry(program, root)); // no entry: none is made
+    EXPECT_FALSE(QFile::exists(AutostartEntryPath()));
+
+    ASSERT_TRUE(WriteAutostartEntry(program, old));
+    EXPECT_TRUE(RetargetAutostartEntry(program, root));
+    EXPECT_EQ(StartedOn(ReadEntry()), (QStringList { program, root }));
+
+    // One the desktop switched off stays off, for the root it named.
+    ASSERT_TRUE(WriteAutostartEntry(program, old));
+    QFile file(AutostartEntryPath());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("Hidden=true\n");
+    file.close();
+    EXPECT_TRUE(RetargetAutostartEntry(program, root));
+    EXPECT_EQ(StartedOn(ReadEntry()), (QStringList { program, old }));
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 

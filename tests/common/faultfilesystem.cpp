@@ -1,11 +1,14 @@
 #include "faultfilesystem.h"
 
 #include "platform/fileattr.h"
+#include "platform/parallel.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +109,9 @@ void FaultFileSystem::FailOnPath(FsCall call, const QString& nameOrPath)
 FaultFileSystem::~FaultFileSystem()
 {
     Release();
+    // Workers the program let go may still be on their way through here.
+    for (int waited = 0; BackgroundJob::Running() > 0 && waited < 10'000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::unique_lock lock(m_blockMutex);
     m_blockChanged.wait(lock, [this] { return m_blocked == 0; });
     lock.unlock();

@@ -47,7 +47,7 @@ status() { set +e; run "$@"; echo $?; set -e; }
 [ "$(status --version)" = 0 ] || fail "--version exit status"
 [ "$(cat "$work/out")" = "Quillbrook 2.0.5" ] || fail "--version printed: $(cat "$work/out")"
 [ "$(status --help)" = 0 ] || fail "--help exit status"
-grep -qx '用法：quillbrook \[选项\] \[文件夹\]' "$work/out" || fail "--help usage line: $(cat "$work/out")"
+grep -qx '用法：quillbrook \[选项\] \[--\] \[文件夹\]' "$work/out" || fail "--help usage line: $(cat "$work/out")"
 # A staged copy is a portable one: without a folder it would use its own.
 grep -qxF "  现在不给文件夹启动时的根目录：$usr/bin" "$work/out" || fail "--help root account: $(cat "$work/out")"
 

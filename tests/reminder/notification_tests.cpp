@@ -256,4 +256,53 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
     QDBusConnection::disconnectFromBus(QStringLiteral("qb-daemon"));
 }
 
+TEST(DesktopNotification, HostileNamesAndDescriptionsArriveWholeReadableBoundedAndInTheirOrder)
+{
+    const QString due = QStringLiteral("2026-12-8 09:00");
+    const auto body = [&](const QString& relative, const QString& description) {
+        return ReminderNotificationBody(relative, description, due).split(u'\n');
+    };
+    const QString bad = QString(QChar::ReplacementCharacter);
+    // A right-to-left override would show "\u202Egnp.exe" as "exe.png"; a line break in a name
+    // would make two lines of one; a NUL would cut the body; a lone surrogate would turn into "?".
+    EXPECT_EQ(body(QStringLiteral("/类/\u202Egnp.exe"), QStringLiteral("看\u2067这\u2069里")),
+              (QStringList { QStringLiteral("/类/gnp.exe"), QStringLiteral("看这里"), due }));
+    EXPECT_EQ(body(QStringLiteral("/类/a\nb\x1b"), QStringLiteral("前") + QChar(0) + QStringLiteral("后\t") + QChar(0xD800)
+                                                     + QStringLiteral("尾\r\n第二行")),
+              (QStringList { QStringLiteral("/类/a") + bad + QStringLiteral("b") + bad,
+                             QStringLiteral("前") + bad + QStringLiteral("后 ") + bad + QStringLiteral("尾"), due }));
+    // A first line of 200,000 characters shows its first 120; a pair of surrogates is one character.
+    const QStringList longLine = body(QStringLiteral("/类/长"), QString(200000, u'长'));
+    EXPECT_EQ(longLine.value(1), QString(120, u'长') + u'…');
+    QString faces;
+    for (int i = 0; i < 130; ++i)
+        faces += QStringLiteral("\U0001F600");
+    EXPECT_EQ(body(QStringLiteral("/类/脸"), faces).value(1), faces.left(240) + u'…');
+    EXPECT_EQ(body(QStringLiteral("/类/脸"), faces.left(240)).value(1), faces.left(240)); // exactly 120: whole
+
+    // Whatever a caller sends, the service gets the whole text, cleaned the same way.
+    const PrivateBus bus;
+    if (bus.Address().isEmpty())
+        GTEST_SKIP() << "dbus-daemon is missing or did not start: install the dbus package";
+    QDBusConnection client = QDBusConnection::connectToBus(bus.Address(), QStringLiteral("qb-client2"));
+    QDBusConnection daemon = QDBusConnection::connectToBus(bus.Address(), QStringLiteral("qb-daemon2"));
+    ASSERT_TRUE(client.isConnected() && daemon.isConnected());
+    FakeNotificationService service;
+    service.capabilities = { QStringLiteral("body") };
+    ASSERT_TRUE(daemon.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+    ASSERT_TRUE(daemon.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    {
+        DBusNotificationPort port(client, { QStringLiteral("Quillbrook"), QString(), QString(), {} });
+        port.Notify(QStringLiteral("定时") + QChar(0) + QStringLiteral("提醒"),
+                    QStringLiteral("甲") + QChar(0) + QStringLiteral("乙\n") + QChar(0xDC00) + QStringLiteral("丙\n\u202Eexe.txt"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 1; }, 5000));
+        EXPECT_EQ(service.calls[0].summary, QStringLiteral("定时") + bad + QStringLiteral("提醒"));
+        EXPECT_EQ(service.calls[0].body, QStringLiteral("甲") + bad + QStringLiteral("乙\n") + bad + QStringLiteral("丙\nexe.txt"));
+    }
+    daemon.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("qb-client2"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("qb-daemon2"));
+}
+
 #include "notification_tests.moc"

@@ -278,7 +278,7 @@ TEST_F(ReminderTest, AFileThatCannotBeReadIsReportedOnceWhileItStaysSoUntilTheLi
                                               + kTimerFileName + QStringLiteral("内容异常，已自动清理！"));
 }
 
-TEST_F(ReminderTest, TwentyFiveFoldersDueAtOnceAllMoveOnTenOpenAndTheRestAreNamedOnce)
+TEST_F(ReminderTest, TwentyFiveFoldersDueAtOnceAllMoveOnAndRunTheirScriptsTenOpenTheRestAreNamedOnce)
 {
     for (int i = 0; i < 25; ++i) {
         const QString relative = QStringLiteral("类/%1").arg(i, 2, 10, QLatin1Char('0'));
@@ -290,24 +290,25 @@ TEST_F(ReminderTest, TwentyFiveFoldersDueAtOnceAllMoveOnTenOpenAndTheRestAreName
     ASSERT_EQ(dlg.GetItemCount(), 25);
     Tick(At(2026, 12, 8, 9, 30));
 
-    // Every row moved on, in list order; the first ten were opened and started.
-    QStringList firstTen;
+    // Every row moved on and its script ran, in list order; only the first ten were opened.
+    QStringList all;
     for (int row = 0; row < 25; ++row) {
         EXPECT_EQ(dlg.GetItemText(row, 3), QStringLiteral("2026-12-9 09:00")) << row;
-        if (row < 10)
-            firstTen.append(dlg.RowFolder(row));
+        all.append(dlg.RowFolder(row));
     }
-    EXPECT_EQ(shell.opened, firstTen);
-    EXPECT_EQ(shell.startedIn, firstTen);
+    EXPECT_EQ(shell.opened, all.first(10));
+    EXPECT_EQ(shell.startedIn, all);
     EXPECT_EQ(dlg.GetSelectionMark(), 24);
 
-    // The other fifteen: one message and one notification after the pass.
-    const QString rest = dlg.RowFolder(10) + QStringLiteral("等15个目录的定时已触发，未逐一打开！");
+    // The other fifteen: one message and one notification after the pass, naming the first three.
+    const QString rest = all[10] + QStringLiteral("、") + all[11] + QStringLiteral("、") + all[12]
+                         + QStringLiteral("等15个目录的定时已触发，未逐一打开！");
     EXPECT_EQ(messages.messages, QStringList { rest });
     ASSERT_EQ(notifications.bodies.size(), 11);
     EXPECT_EQ(notifications.bodies.last(), rest);
 
     Tick(At(2026, 12, 8, 9, 30, 1)); // the alert's next pass finds nothing due
     EXPECT_EQ(shell.opened.size(), 10);
+    EXPECT_EQ(shell.started.size(), 25);
     EXPECT_EQ(messages.messages.size(), 1);
 }
