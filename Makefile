@@ -13,7 +13,7 @@ build: deps
 # Builds only what it runs, the program and its help document; the tests wait for make test.
 run: deps
 	@cmake --preset default >/dev/null
-	@[ -e build/default/quillbrook ] || echo "First build of the program and its help document: about 2 minutes on two cores; make test builds the tests."
+	@[ -e build/default/quillbrook ] || echo "First build of the program and its help document: about 1½ minutes on two free cores, nearer 3 while others build; make test builds the tests."
 	@cmake --build --preset run
 	@./scripts/run-demo.sh build/default/quillbrook
 
