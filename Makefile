@@ -10,7 +10,11 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default
 
-run: build
+# Builds only what it runs, the program and its help document; the tests wait for make test.
+run: deps
+	@cmake --preset default >/dev/null
+	@[ -e build/default/quillbrook ] || echo "First build of the program and its help document: about 1½ minutes on two free cores, nearer 3 while others build; make test builds the tests."
+	@cmake --build --preset run
 	@./scripts/run-demo.sh build/default/quillbrook
 
 test: build

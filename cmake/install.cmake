@@ -44,9 +44,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
-# The Qt libraries come from dpkg-shlibdeps; the X11 platform plugin is a package of its own, and
-# folders and documents are opened with xdg-open.
+# The Qt libraries come from dpkg-shlibdeps; the X11 platform plugin is a package of its own,
+# folders and documents are opened with xdg-open, and Qt's own buttons and folder picker take their
+# Chinese texts from Qt's translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
 include(CPack)
