@@ -332,6 +332,16 @@ void FileWorkController::DrainPass()
     clock.start();
     for (;;) {
         const PassJob* job = m_pass.get();
+        // The first row waiting has a firing that speaks: said now, its worker waiting meanwhile.
+        QString message;
+        if (m_pass->PendingMessage(message)) {
+            SelectLastFired();
+            m_reminderPass->Say(g_strRootDir + m_pass->PendingRelative(), message);
+            if (m_closed || m_pass.get() != job)
+                return;
+            m_pass->MessageShown();
+            continue;
+        }
         std::vector<RowOutcome> outcomes = m_pass->Take();
         for (const RowOutcome& outcome : outcomes) {
             ApplyOutcome(outcome);
@@ -362,9 +372,6 @@ void FileWorkController::ApplyOutcome(const RowOutcome& outcome)
     const RowList& rows = m_model.Rows();
     if (outcome.row >= rows.Count() || rows.At(outcome.row).relative != outcome.relative)
         return;
-    // Before a message box, the list shows every firing that came before it.
-    if (!outcome.messages.isEmpty())
-        SelectLastFired();
     const RowFired fired = m_reminderPass->Apply(g_strRootDir, outcome);
     if (fired == RowFired::NotDue)
         return;

@@ -4,7 +4,11 @@
 #include "reminder/reminder.h"
 #include "schedule/rowlist.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 struct PassJob::State
 {
@@ -16,7 +20,16 @@ struct PassJob::State
     // A row is checked, then fired. Once its firing began it is waited for, whatever it takes: a
     // schedule written must be seen by the window.
     ItemBoard rows;
-    qsizetype taken = 0;
+    std::atomic<qsizetype> taken { 0 };
+
+    // A firing's messages are shown by the window while the worker waits, so each comes where
+    // the procedure says it (before a file it names is removed), and in list order: a row asks
+    // only once it is the first not taken.
+    std::mutex askMutex;
+    std::condition_variable asked;
+    QHash<qsizetype, QString> asks; // by row, until shown
+    bool cancelled = false;
+    std::function<void()> wake;
 
     explicit State(qsizetype count)
         : outcomes(size_t(count))
@@ -24,6 +37,45 @@ struct PassJob::State
     {
     }
 };
+
+namespace {
+
+// Hands each message to the window and waits until it has been shown.
+class AskingPort final : public MessagePort
+{
+public:
+    AskingPort(PassJob::State& state, qsizetype row)
+        : m_state(state)
+        , m_row(row)
+    {
+    }
+    void ShowMessage(const QString& text) override
+    {
+        m_said = true;
+        std::unique_lock lock(m_state.askMutex);
+        if (m_state.cancelled)
+            return;
+        m_state.asks.insert(m_row, text);
+        lock.unlock();
+        if (m_state.wake)
+            m_state.wake();
+        lock.lock();
+        m_state.asked.wait(lock, [this] { return m_state.cancelled || !m_state.asks.contains(m_row); });
+    }
+    bool AskYesNo(const QString& text) override
+    {
+        ShowMessage(text); // no firing asks; a question would be answered No
+        return false;
+    }
+    bool Said() const { return m_said; }
+
+private:
+    PassJob::State& m_state;
+    qsizetype m_row;
+    bool m_said = false;
+};
+
+} // namespace
 
 PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, qint64 now, std::function<void()> wake,
                  int threads, qint64 stuckMs)
@@ -34,6 +86,7 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
     s.root = root;
     s.skip = skip;
     s.now = now;
+    s.wake = wake;
     s.relatives.reserve(rows.Count());
     for (int row = 0; row < rows.Count(); ++row)
         s.relatives.append(rows.At(row).relative);
@@ -53,10 +106,10 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                     const QString folder = state->root + out.relative;
                     out.state = CheckDue(folder, state->now);
                     if (out.state != DueState::NotDue && state->rows.Commit(i)) {
-                        CollectingMessagePort port;
+                        AskingPort port(*state, i);
                         const ThreadMessagePort scope(port);
                         out.fired = AdvanceDueReminder(folder, out.schedText, out.nextText, &out.dueText, &out.fault);
-                        out.messages = port.messages;
+                        out.said = port.Said();
                         if (out.fired)
                             out.batch = FolderBatch(folder);
                     }
@@ -71,7 +124,37 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
 
 PassJob::~PassJob()
 {
+    {
+        const std::lock_guard lock(m_state->askMutex);
+        m_state->cancelled = true; // a worker waiting for its message to be shown goes on unheard
+    }
+    m_state->asked.notify_all();
     m_job->Detach();
+}
+
+bool PassJob::PendingMessage(QString& message) const
+{
+    State& s = *m_state;
+    const std::lock_guard lock(s.askMutex);
+    const auto ask = s.asks.constFind(s.taken);
+    if (ask == s.asks.cend())
+        return false;
+    message = *ask;
+    return true;
+}
+
+QString PassJob::PendingRelative() const
+{
+    return m_state->relatives.value(m_state->taken);
+}
+
+void PassJob::MessageShown()
+{
+    {
+        const std::lock_guard lock(m_state->askMutex);
+        m_state->asks.remove(m_state->taken);
+    }
+    m_state->asked.notify_all();
 }
 
 std::vector<RowOutcome> PassJob::Take()

@@ -1,7 +1,7 @@
 #pragma once
 // The pass's file work on worker threads. Each row's schedule file is checked; a row that may be
-// due is handed to the firing procedure right there, its messages gathered, and the folder's
-// auto.bat looked up. The window takes the outcomes in list order and does what the user sees.
+// due is handed to the firing procedure right there, and the folder's auto.bat looked up. What
+// the procedure says is shown by the window while the worker waits, where the procedure says it. The window takes the outcomes in list order and does what the user sees.
 // A row whose check does not answer within the bound is passed over in this pass (nothing was
 // written for it) and checked again in the next; every other row goes on.
 #include "platform/parallel.h"
@@ -26,7 +26,7 @@ struct RowOutcome
     bool fired = false;
     QString schedText, nextText, dueText; // a fired row's new texts and the trigger that fell due
     QString batch;                        // a fired folder's auto.bat, found whatever its case; empty if none
-    QStringList messages;                 // what the firing procedure showed, in order
+    bool said = false;                    // the firing procedure showed something (PendingMessage)
     ScheduleFault fault = ScheduleFault::None;
 };
 
@@ -44,14 +44,20 @@ public:
 
     // The outcomes after those taken, in list order, as far as they are in (window's thread).
     std::vector<RowOutcome> Take();
+    // A message the first row not taken is waiting to have shown (its worker waits meanwhile), and
+    // that row's path; MessageShown lets the worker go on.
+    bool PendingMessage(QString& message) const;
+    QString PendingRelative() const;
+    void MessageShown();
     // Every row's outcome has been taken.
     bool Finished() const;
     // Milliseconds until the row in the way may be passed over; -1 when only its worker's word
     // moves the pass on (it is being fired), or nothing waits.
     qint64 RetryMs() const;
 
-private:
     struct State;
+
+private:
     std::shared_ptr<State> m_state;
     qint64 m_stuckMs;
     std::unique_ptr<BackgroundJob> m_job;

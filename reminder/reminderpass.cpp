@@ -53,19 +53,19 @@ ReminderPass::ReminderPass(PassMessageLimit& limit)
 {
 }
 
+void ReminderPass::Say(const QString& folder, const QString& message)
+{
+    if (m_limit.Allow(folder, message, g_tNow))
+        ShowMessage(message);
+}
+
 RowFired ReminderPass::Apply(const QString& root, const RowOutcome& outcome)
 {
     if (outcome.passedOver)
         return RowFired::NotDue; // not read this time: neither said nor cleared
     const QString folder = root + outcome.relative;
-    bool said = false;
-    for (const QString& message : outcome.messages) {
-        said = true;
-        if (m_limit.Allow(folder, message, g_tNow))
-            ShowMessage(message);
-    }
     // A file being written meanwhile, or a clock out of range, says nothing but is no all-clear.
-    if (!said && outcome.fault == ScheduleFault::None && !m_limit.Empty())
+    if (!outcome.said && outcome.fault == ScheduleFault::None && !m_limit.Empty())
         m_limit.Clear(folder);
     if (!outcome.fired)
         return RowFired::NotDue;

@@ -59,7 +59,9 @@ class ReminderPass
 public:
     explicit ReminderPass(PassMessageLimit& limit = PassMessages());
 
-    // Shows what the row's firing procedure said, as the limit allows, and opens a fired folder
+    // A message of the firing procedure for folder, shown as the limit allows.
+    void Say(const QString& folder, const QString& message);
+    // After what the row's firing said: clears a condition that ended, and opens a fired folder
     // (while the pass has openings left) and starts its auto.bat. The folder is root + the row's path.
     RowFired Apply(const QString& root, const RowOutcome& outcome);
     // After the last row: the folders that fired but were not opened, named in one message

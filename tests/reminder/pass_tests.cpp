@@ -90,3 +90,25 @@ TEST(Pass, AConditionThatEndsAndComesBackIsSaidAgain)
     EXPECT_EQ(messages.messages, (QStringList { held, held }));
     EXPECT_TRUE(shell.opened.isEmpty());
 }
+
+TEST(Pass, AFiringThatCannotGoOnIsSaidWhileItsFileIsStillThere)
+{
+    ScopedTimeZone zone("Asia/Shanghai");
+    TempTree tree;
+    RecordingMessagePort messages;
+    RecordingShellPort shell;
+    // Due, but its day cannot give a next trigger: the file goes, after the message.
+    tree.MakeDir(QStringLiteral("类/坏"));
+    const QString timer = QStringLiteral("类/坏/") + kTimerFileName;
+    tree.WriteText(timer, QStringLiteral("1;9;0;0\r\n2026-12-8,10,0\r\n-1\r\n0"));
+    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, s_now));
+    Ticked window(tree.Root());
+    bool thereDuringMessage = false;
+    messages.onMessage = [&](const QString&) { thereDuringMessage = tree.Exists(timer); };
+    window.Tick();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages.first().contains(QStringLiteral("初始化发生错误，已自动清理！")));
+    EXPECT_TRUE(thereDuringMessage);
+    EXPECT_FALSE(tree.Exists(timer));
+    EXPECT_TRUE(shell.opened.isEmpty());
+}
