@@ -1,7 +1,7 @@
 // The window's place on the desktop: the root in the title bar and starting at login.
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 #include "platform/filenames.h"
 #include "platform/programstate.h"
 

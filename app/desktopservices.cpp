@@ -1,5 +1,5 @@
 #include "app/desktopservices.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -3,7 +3,7 @@
 // notification service.
 #include <memory>
 
-#include "platform/dbusnotifications.h"
+#include "app/dbusnotifications.h"
 
 class NotificationPort;
 class QTranslator;

@@ -9,6 +9,8 @@
 #include "schedule/schedule.h"
 #include "store/desc.h"
 
+QString g_strEditingDir;
+
 namespace {
 
 // Empties g_strEditingDir however the command ends.

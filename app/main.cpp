@@ -1,6 +1,6 @@
 #include "app/desktopservices.h"
 #include "app/quillbrookapp.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 
 #include <QApplication>
 

@@ -5,7 +5,7 @@
 #include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 #include "platform/filenames.h"
 #include "platform/filesystem.h"
 #include "platform/notificationport.h"

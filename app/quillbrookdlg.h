@@ -27,6 +27,9 @@ class QWidget;
 
 inline const QString kMainCaption = QStringLiteral("Quillbrook2.0.5");
 
+// Column 0 of the row whose settings dialog is open, else empty: the pass does not read it.
+extern QString g_strEditingDir;
+
 class CQuillbrookDlg : public QDialog
 {
     Q_OBJECT

@@ -58,6 +58,17 @@ protected:
 };
 
 // How far a copy has come: bytes of the file done and in all, and the file being copied.
+// Which file is at a path (device, inode) and its size and last change: what tells one version of
+// a file from another.
+struct FileStamp
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 struct CopyProgress
 {
     QString file;
@@ -91,6 +102,12 @@ public:
     virtual std::uint32_t Attributes(const QString& path) = 0;
     // The path with every link followed, or empty when it does not lead anywhere.
     virtual QString CanonicalPath(const QString& path) = 0;
+    // Which file is at path and its size and last change, links followed; false when nothing can
+    // be queried there.
+    virtual bool Stamp(const QString& path, FileStamp& out) = 0;
+    // True when the folder holding path lets an entry be removed from it: it can be written and
+    // searched, on a file system mounted for writing.
+    virtual bool CanRemoveFrom(const QString& path) = 0;
 
     // Opens a regular file without sharing: when another opener holds it (for Write and Create:
     // or another writer holds its folder), tries again for a short bounded time (about half a

@@ -596,3 +596,24 @@ void SetFileSystem(FileSystem* fs)
 {
     g_fs = fs ? fs : &g_posix;
 }
+
+bool PosixFileSystem::Stamp(const QString& path, FileStamp& out)
+{
+    struct stat st;
+    if (::stat(NativePath(path).constData(), &st) != 0)
+        return false;
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
+    out.size = st.st_size;
+    out.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool PosixFileSystem::CanRemoveFrom(const QString& path)
+{
+    const QByteArray native = NativePath(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const QByteArray dir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : native.left(slash);
+    // access() answers for root too on a read-only mount (EROFS).
+    return ::access(dir.constData(), W_OK | X_OK) == 0;
+}

@@ -47,6 +47,9 @@ void StartFolderBatch(const QString& folder)
         Shell().StartBatch(batch, folder);
 }
 
+int g_nLastMinute = -1;
+int g_nAlertTicks = 0;
+
 bool TickRunsPass(int minute)
 {
     return minute != g_nLastMinute || g_nAlertTicks != 0;

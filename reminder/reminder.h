@@ -29,5 +29,9 @@ void StartFolderBatch(const QString& folder);
 constexpr qsizetype kMaxDescriptionShown = 120;
 QString ReminderNotificationBody(const QString& relative, const QString& description, const QString& due);
 
+// The tick's state.
+extern int g_nLastMinute; // local minute of the hour at the last pass; -1 before the first
+extern int g_nAlertTicks; // 0: no alert; otherwise ticks since the last firing, plus one
+
 // Whether a tick at this local minute runs a pass over the list.
 bool TickRunsPass(int minute);

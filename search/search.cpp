@@ -8,7 +8,9 @@
 #include <vector>
 
 // Declared with the rest of the program-wide state; defined here, where its type is complete.
+QStringList g_arrRowTexts;
 CSortStringArray g_arrMatchKeys;
+int g_nMatchPos = -1;
 
 namespace {
 

@@ -5,8 +5,6 @@
 #include <QStringList>
 #include <QStringView>
 
-#include "platform/programstate.h"
-
 #include <initializer_list>
 
 // A string array with an ascending sort that ignores case.
@@ -15,6 +13,11 @@ class CSortStringArray : public QStringList
 public:
     void SortNoCase();
 };
+
+// The search's state, between "搜索" and each "下一条".
+extern QStringList g_arrRowTexts;       // each row's four texts joined, as of the last search
+extern CSortStringArray g_arrMatchKeys; // "count,row" of every matching row, sorted
+extern int g_nMatchPos;                 // index of the match shown last
 
 
 constexpr int kMaxSearchTerms = 9;     // a search takes at most this many terms, empty ones included

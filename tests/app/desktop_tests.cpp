@@ -3,7 +3,7 @@
 #include "app/menus.h"
 #include "app/quillbrookdlg.h"
 #include "app/resource.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 #include "platform/filenames.h"
 #include "platform/programstate.h"
 #include "testsupport.h"

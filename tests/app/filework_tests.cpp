@@ -3,6 +3,7 @@
 #include "app/quillbrookdlg.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "reminder/reminder.h"
 #include "schedule/schedule.h"
 #include "store/scan.h"
 #include "testsupport.h"

@@ -4,7 +4,7 @@
 #include "app/quillbrookapp.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
-#include "platform/autostart.h"
+#include "app/autostart.h"
 #include "platform/filenames.h"
 #include "platform/programstate.h"
 #include "testsupport.h"

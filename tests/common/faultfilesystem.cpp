@@ -225,3 +225,8 @@ int FaultFileSystem::BeforeWrite(qint64 bytes)
     m_freeSpace -= bytes;
     return 0;
 }
+
+bool FaultFileSystem::Stamp(const QString& path, FileStamp& out)
+{
+    return !Fails(FsCall::Attributes, path) && PosixFileSystem::Stamp(path, out);
+}

@@ -51,6 +51,7 @@ public:
 
     bool Enumerate(const QString& folder, EntryVisitor& visitor) override;
     std::uint32_t Attributes(const QString& path) override;
+    bool Stamp(const QString& path, FileStamp& out) override;
     OpenStatus OpenExclusive(const QString& path, Access access, LockedFile& file) override;
     bool Replace(const QString& path, const QByteArray& content, LockedFile* held) override;
     bool Copy(const QString& source, const QString& target, const CopyProgressFn& progress) override;

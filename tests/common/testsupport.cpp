@@ -1,6 +1,8 @@
 #include "testsupport.h"
 
+#include "app/quillbrookdlg.h"
 #include "platform/programstate.h"
+#include "reminder/reminder.h"
 #include "search/search.h"
 #include "store/textfile.h"
 

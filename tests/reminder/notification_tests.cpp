@@ -2,7 +2,7 @@
 // private session bus that the test starts and ends.
 #include "app/desktopservices.h"
 #include "app/quillbrookdlg.h"
-#include "platform/dbusnotifications.h"
+#include "app/dbusnotifications.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
 #include "reminder/reminder.h"

@@ -1,4 +1,4 @@
-#include "platform/dbusnotifications.h"
+#include "app/dbusnotifications.h"
 
 #include "platform/filenames.h"
 

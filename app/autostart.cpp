@@ -1,4 +1,4 @@
-#include "platform/autostart.h"
+#include "app/autostart.h"
 
 #include "platform/filenames.h"
 #include "platform/messageport.h"
