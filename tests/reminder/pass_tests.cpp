@@ -33,14 +33,21 @@ struct Ticked
     CQuillbrookDlg dlg;
 };
 
-} // namespace
-
-TEST(Pass, FilesSpeltInAnyCaseFireAsTheProgramsOwnDo)
+class Pass : public ::testing::Test
 {
-    ScopedTimeZone zone("Asia/Shanghai");
+protected:
+    void SetUp() override { ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, s_now)); }
+
+    ScopedTimeZone zone { "Asia/Shanghai" };
     TempTree tree;
     RecordingMessagePort messages;
     RecordingShellPort shell;
+};
+
+} // namespace
+
+TEST_F(Pass, FilesSpeltInAnyCaseFireAsTheProgramsOwnDo)
+{
     // As copied from a Windows share, and as another tool spells them.
     tree.MakeDir(QStringLiteral("类/upper"));
     tree.WriteText(QStringLiteral("类/upper/QUILLBROOK.TIMER"), kOverdue);
@@ -48,7 +55,6 @@ TEST(Pass, FilesSpeltInAnyCaseFireAsTheProgramsOwnDo)
     tree.WriteBytes(QStringLiteral("类/upper/AUTO.BAT"), "true\n");
     tree.MakeDir(QStringLiteral("类/lower"));
     tree.WriteText(QStringLiteral("类/lower/quillbrook.timer"), kOverdue);
-    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, s_now));
     Ticked window(tree.Root());
     window.Tick();
 
@@ -65,16 +71,11 @@ TEST(Pass, FilesSpeltInAnyCaseFireAsTheProgramsOwnDo)
     EXPECT_FALSE(tree.Exists(QStringLiteral("类/lower/") + kTimerFileName));
 }
 
-TEST(Pass, AConditionThatEndsAndComesBackIsSaidAgain)
+TEST_F(Pass, AConditionThatEndsAndComesBackIsSaidAgain)
 {
-    ScopedTimeZone zone("Asia/Shanghai");
-    TempTree tree;
-    RecordingMessagePort messages;
-    RecordingShellPort shell;
     tree.MakeDir(QStringLiteral("类/夹"));
     const QString timer = QStringLiteral("类/夹/") + kTimerFileName;
     tree.WriteText(timer, QStringLiteral("1;10;0;8\r\n2027-1-8,10,0\r\n-1\r\n0"));
-    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, s_now));
     Ticked window(tree.Root());
     const QString held = QStringLiteral("处理定时错误，") + tree.Path(timer) + QStringLiteral("打开失败！");
     {
@@ -91,17 +92,12 @@ TEST(Pass, AConditionThatEndsAndComesBackIsSaidAgain)
     EXPECT_TRUE(shell.opened.isEmpty());
 }
 
-TEST(Pass, AFiringThatCannotGoOnIsSaidWhileItsFileIsStillThere)
+TEST_F(Pass, AFiringThatCannotGoOnIsSaidWhileItsFileIsStillThere)
 {
-    ScopedTimeZone zone("Asia/Shanghai");
-    TempTree tree;
-    RecordingMessagePort messages;
-    RecordingShellPort shell;
     // Due, but its day cannot give a next trigger: the file goes, after the message.
     tree.MakeDir(QStringLiteral("类/坏"));
     const QString timer = QStringLiteral("类/坏/") + kTimerFileName;
     tree.WriteText(timer, QStringLiteral("1;9;0;0\r\n2026-12-8,10,0\r\n-1\r\n0"));
-    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, s_now));
     Ticked window(tree.Root());
     bool thereDuringMessage = false;
     messages.onMessage = [&](const QString&) { thereDuringMessage = tree.Exists(timer); };
