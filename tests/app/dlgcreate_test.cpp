@@ -1,6 +1,7 @@
 #include "app/dlgunits.h"
 #include "app/dlgcreate.h"
 #include "testsupport.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -349,9 +350,7 @@ TEST(DlgCreate, ModalRunAndCancel)
         dlg.m_nMode = 1;
         dlg.m_strSpec = QStringLiteral("31");
         dlg.m_nCount = 3;
-        QTimer::singleShot(0, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
+        AnswerNextModal([](QWidget* modal) {
             modal->findChild<QLineEdit*>(QStringLiteral("hourEdit"))->setText(QStringLiteral("7"));
             modal->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
@@ -363,9 +362,7 @@ TEST(DlgCreate, ModalRunAndCancel)
     }
     {
         DlgCreate dlg;
-        QTimer::singleShot(0, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
+        AnswerNextModal([](QWidget* modal) {
             // Cancel runs no test: the path is empty.
             modal->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         });

@@ -39,10 +39,7 @@ void WriteUtf16(const QString& path, const QString& text)
 void AnswerSettings(const QString& desc, int mode, const QString& spec, const QString& hour, const QString& minute,
                     const QString& count, bool* opened)
 {
-    QTimer::singleShot(0, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
+    AnswerNextModal([=](QWidget* modal) {
         *opened = true;
         modal->findChild<QPlainTextEdit*>(QStringLiteral("descEdit"))->setPlainText(desc);
         modal->findChild<QComboBox*>(QStringLiteral("modeCombo"))->setCurrentIndex(mode);

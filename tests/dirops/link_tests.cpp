@@ -155,10 +155,7 @@ TEST(LinkTargetGone, StaysARowAndNothingGoesThroughIt)
 
     dlg.SelectRow(row);
     messages.answers = { true }; // the first-level question
-    QTimer::singleShot(0, [] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-    });
+    AnswerNextModal([](QWidget* modal) { modal->findChild<QPushButton*>(QStringLiteral("okButton"))->click(); });
     dlg.OnSetDescAndTimer();
     WaitUntilIdle(dlg);
     dlg.OnArchivePrevYear();

@@ -201,9 +201,7 @@ void EditRowWhileTicking(CQuillbrookDlg& dlg, int row, const std::function<void(
                          const QString& buttonName)
 {
     dlg.SelectRow(row);
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
+    AnswerNextModal([&](QWidget* modal) {
         duringEdit();
         modal->findChild<QPushButton*>(buttonName)->click();
     });
