@@ -123,8 +123,9 @@ namespace {
 // The steps every reader of a schedule file begins with. With keepOpen the file is opened for
 // rewriting, read whole and left open in it; otherwise it is read to the usual capacity and closed.
 // A file of fewer than three lines is damaged (see ConfirmDamaged); three lines gain a fourth "0".
+// stamp, when given, receives which file was read.
 Load LoadSchedule(const QString& folder, const DamageTexts& damage, QStringList& lines, ScheduleFault* fault,
-                  CFile* keepOpen = nullptr)
+                  CFile* keepOpen = nullptr, FileStamp* stamp = nullptr)
 {
     CFile local;
     CFile& file = keepOpen ? *keepOpen : local;
@@ -143,6 +144,9 @@ Load LoadSchedule(const QString& folder, const DamageTexts& damage, QStringList&
         if (second != Load::Lines)
             return second;
     }
+    // Which file was read, taken while it is still held: no writer can put another in its place.
+    if (stamp && !GetFileStamp(path, *stamp))
+        *stamp = FileStamp();
     if (!keepOpen)
         file.Close();
     if (lines.size() == 3)
@@ -234,13 +238,23 @@ void SetDamageRecheckPause(std::function<void()> pause)
     g_damageRecheckPause = std::move(pause);
 }
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
-                       ScheduleFault* fault)
+namespace {
+
+// WriteScheduleFile; with read, only while the file is still the one read (another instance of
+// the program may have rewritten it since): otherwise nothing is written or said.
+bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const QString& spec, int count, bool weekend,
+                   ScheduleFault* fault, const FileStamp* read)
 {
     const QString path = SchedulePath(folder);
     CFile file;
     if (!file.Open(path, CFile::modeCreate)) {
         ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
+        return false;
+    }
+    FileStamp now;
+    if (read && !(GetFileStamp(path, now) && now == *read)) {
+        file.Abort();
+        Report(fault, ScheduleFault::Changing);
         return false;
     }
     TruncateFile(file);
@@ -277,6 +291,14 @@ bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString s
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
+                       ScheduleFault* fault)
+{
+    return WriteSchedule(folder, mode, hour, minute, spec, count, weekend, fault, nullptr);
 }
 
 bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
@@ -370,7 +392,8 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 {
     QStringList lines;
-    if (LoadSchedule(folder, kDamagedDue, lines, fault) != Load::Lines)
+    FileStamp read;
+    if (LoadSchedule(folder, kDamagedDue, lines, fault, nullptr, &read) != Load::Lines)
         return false;
     ScheduleRecord record;
     record.Decode(lines);
@@ -392,7 +415,9 @@ bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
     int count = record.count;
     if (count != -1 && count != std::numeric_limits<int>::min())
         --count;
-    return WriteScheduleFile(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault);
+    // Fired only when the file is still the one read: a second instance of the program that read the
+    // same due trigger and wrote first has fired it.
+    return WriteSchedule(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault, &read);
 }
 
 bool StopSchedule(QString folder, ScheduleFault* fault)

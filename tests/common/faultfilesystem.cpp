@@ -174,6 +174,8 @@ std::uint32_t FaultFileSystem::Attributes(const QString& path)
 
 FileSystem::OpenStatus FaultFileSystem::OpenExclusive(const QString& path, Access access, LockedFile& file)
 {
+    if (onOpen)
+        onOpen(path, access);
     if (Fails(FsCall::Open, path)) {
         file.Close();
         return OpenStatus::Failed;

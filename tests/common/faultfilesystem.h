@@ -31,6 +31,8 @@ public:
     void SetFreeSpace(qint64 bytes) { m_freeSpace = bytes; }
     // Runs before each piece written to a new file (to look at the folder in the middle of a write).
     std::function<void()> onWrite;
+    // Runs before each exclusive open (to act as another program would, just before it).
+    std::function<void(const QString& path, Access access)> onOpen;
     // Every call on a path inside folder waits until Release, as when a share mounted there stopped
     // answering (the folder's own entry, in its parent, still answers).
     void BlockUnder(const QString& folder);

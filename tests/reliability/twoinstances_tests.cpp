@@ -5,6 +5,7 @@
 #include "platform/programstate.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
+#include "faultfilesystem.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -159,4 +160,32 @@ TEST(TwoInstances, AFileHeldForAMomentIsWaitedForALongerHoldStillFails)
     EXPECT_GE(waited, 450);
     EXPECT_LT(waited, 1300);
     EXPECT_EQ(tree.ReadBytes(kTimerFileName), before);
+}
+
+// Both instances find the same trigger due at the same minute: the one that writes second finds the
+// file is no longer the one it read, and fires nothing.
+TEST(TwoInstances, ADueTriggerBothReadFiresOnce)
+{
+    ScopedTimeZone zone("Asia/Shanghai");
+    TempTree tree;
+    RecordingMessagePort messages;
+    tree.MakeDir(QStringLiteral("夹"));
+    const QString timer = QStringLiteral("夹/") + kTimerFileName;
+    tree.WriteText(timer, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0\r\n5\r\n0"));
+    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 0, 0, g_tNow));
+    FaultFileSystem fs;
+    bool otherFired = false, otherRan = false;
+    // The other instance fires between this one's read and its write.
+    fs.onOpen = [&](const QString&, FileSystem::Access access) {
+        if (access != FileSystem::Access::Create || otherRan)
+            return;
+        otherRan = true;
+        otherFired = ProcessDueSchedule(tree.Path(QStringLiteral("夹")));
+    };
+    ScheduleFault fault = ScheduleFault::None;
+    EXPECT_FALSE(ProcessDueSchedule(tree.Path(QStringLiteral("夹")), &fault));
+    EXPECT_TRUE(otherFired);
+    EXPECT_EQ(fault, ScheduleFault::Changing);
+    EXPECT_EQ(tree.ReadBytes(timer), Utf16File(QStringLiteral("1;10;0;8\r\n2027-1-8,10,0\r\n4\r\n0")));
+    EXPECT_TRUE(messages.messages.isEmpty());
 }
