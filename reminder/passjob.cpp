@@ -31,6 +31,18 @@ struct PassJob::State
     bool cancelled = false;
     std::function<void()> wake;
 
+    // While a message of an earlier row waits to be shown (a box the user has not closed yet), no
+    // further folder is fired: a firing that the window could not show for minutes would be lost
+    // if the program ended meanwhile. False once the job is dropped.
+    bool WaitForEarlierMessages(qsizetype row)
+    {
+        std::unique_lock lock(askMutex);
+        asked.wait(lock, [&] {
+            return cancelled || std::none_of(asks.keyBegin(), asks.keyEnd(), [row](qsizetype k) { return k < row; });
+        });
+        return !cancelled;
+    }
+
     explicit State(qsizetype count)
         : outcomes(size_t(count))
         , rows(count)
@@ -105,7 +117,7 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                 } else {
                     const QString folder = state->root + out.relative;
                     out.state = CheckDue(folder, state->now);
-                    if (out.state != DueState::NotDue && state->rows.Commit(i)) {
+                    if (out.state != DueState::NotDue && state->WaitForEarlierMessages(i) && state->rows.Commit(i)) {
                         AskingPort port(*state, i);
                         const ThreadMessagePort scope(port);
                         out.fired = AdvanceDueReminder(folder, out.schedText, out.nextText, &out.dueText, &out.fault);
