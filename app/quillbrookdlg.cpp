@@ -200,7 +200,11 @@ void CQuillbrookDlg::FitOnceFrameIsKnown()
     if (!m_fitPending || !window || window->frameMargins().isNull())
         return;
     m_fitPending = false;
-    if (!screen()->availableGeometry().contains(frameGeometry()))
+    if (isMaximized() || screen()->availableGeometry().contains(frameGeometry()))
+        return;
+    if (m_placeStored)
+        PlaceWindow(geometry()); // kept where it was, moved in only as far as the frame needs
+    else
         FitToScreen();
 }
 
@@ -487,7 +491,10 @@ bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
         OnContextMenuKey();
         return true;
     }
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+    // The list got wider or narrower (not taller: a horizontal scroll bar that comes with a
+    // description dragged wide must not take the drag back).
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize
+        && static_cast<QResizeEvent*>(event)->oldSize().width() != static_cast<QResizeEvent*>(event)->size().width())
         FitColumnsToList();
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

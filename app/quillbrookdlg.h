@@ -168,6 +168,7 @@ private:
     void OnColumnResized(int column, int oldWidth, int newWidth);
     void RestoreWindowState();
     void StoreGeometry();
+    void PlaceWindow(const QRect& wanted);
     QString RootCaption() const;
     void ShowAlertInTray(bool standing);
 
@@ -208,4 +209,5 @@ private:
     QSize m_templateClient; // the template's client area, in pixels
     QSize m_templateSize;   // the template's window size: the client area and the menu bar
     bool m_fitPending = false; // the window manager's frame is not known yet
+    bool m_placeStored = false; // the window is where the installed program last had it
 };

@@ -6,6 +6,9 @@
 #include "app/trayicon.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QPushButton>
@@ -15,6 +18,7 @@
 namespace {
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kMaximizedKey = QStringLiteral("window/maximized");
 const QString kColumnsKey = QStringLiteral("window/columnWidths");
 const QString kKeepInTrayKey = QStringLiteral("window/keepRunningInTray");
 
@@ -69,16 +73,39 @@ void CQuillbrookDlg::RestoreWindowState()
         return;
     if (const std::optional<ColumnWidths> widths = ParseColumnWidths(m_settings->value(kColumnsKey).toString()))
         m_wantedWidths = *widths;
-    // Put back on a screen there is now, and within the least size.
-    const QByteArray geometry = m_settings->value(kGeometryKey).toByteArray();
-    if (!geometry.isEmpty())
-        restoreGeometry(geometry);
+    const QRect stored = m_settings->value(kGeometryKey).toRect();
+    if (!stored.isValid())
+        return;
+    m_placeStored = true;
+    PlaceWindow(stored);
+    if (m_settings->value(kMaximizedKey, false).toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void CQuillbrookDlg::PlaceWindow(const QRect& wanted)
+{
+    // On the screen it was on, if that screen is still there; within its available area with the
+    // window manager's frame around it (the screen may be smaller now).
+    QScreen* target = QGuiApplication::screenAt(wanted.center());
+    if (!target)
+        target = screen();
+    if (target != screen())
+        setScreen(target);
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QRect room = target->availableGeometry().marginsRemoved(frame);
+    setMinimumSize(QSize(1024, 768).boundedTo(room.size()));
+    const QSize size = wanted.size().boundedTo(room.size()).expandedTo(minimumSize());
+    const QPoint place(qBound(room.left(), wanted.left(), room.right() + 1 - size.width()),
+                       qBound(room.top(), wanted.top(), room.bottom() + 1 - size.height()));
+    setGeometry(QRect(place, size));
 }
 
 void CQuillbrookDlg::StoreGeometry()
 {
-    if (m_settings && isVisible() && !isMinimized())
-        m_settings->setValue(kGeometryKey, saveGeometry());
+    if (!m_settings || !isVisible() || isMinimized())
+        return;
+    m_settings->setValue(kGeometryKey, isMaximized() ? normalGeometry() : geometry());
+    m_settings->setValue(kMaximizedKey, isMaximized());
 }
 
 void CQuillbrookDlg::FitColumnsToList()
