@@ -38,6 +38,7 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kDefaultAction = QStringLiteral("default");
+const QString kClearAlertAction = QStringLiteral("clear-alert");
 constexpr uchar kUrgencyCritical = 2;
 // Beyond this a body is no longer read, only scrolled (if the service lets it be).
 constexpr qsizetype kMaxBodyChars = 1000;
@@ -123,7 +124,9 @@ void DBusNotificationPort::Send(const QString& summary, const QString& body)
         m_sender.iconName,
         PrintableLine(summary),
         text,
-        QStringList { kDefaultAction, QStringLiteral("显示主窗口") },
+        // Both, and the alert cleared in the window, close every one: a notification that stays
+        // until dismissed may lie over the window's own "清除触发警示".
+        QStringList { kDefaultAction, QStringLiteral("显示主窗口"), kClearAlertAction, QStringLiteral("清除触发警示") },
         hints,
         0, // never expires: it stays until the user dismisses it
     };
@@ -157,8 +160,15 @@ void DBusNotificationPort::Close(uint id)
 
 void DBusNotificationPort::OnActionInvoked(uint id, const QString& actionKey)
 {
-    if (actionKey == kDefaultAction && m_open.contains(id))
+    if (!m_open.contains(id))
+        return; // another program's
+    if (actionKey == kDefaultAction)
         RunNotificationActivation();
+    else if (actionKey == kClearAlertAction)
+        RunNotificationClearAlert();
+    else
+        return;
+    CloseAll();
 }
 
 void DBusNotificationPort::OnNotificationClosed(uint id, uint)

@@ -18,12 +18,22 @@ QString RootFolder()
     return g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir;
 }
 
+// What follows the caption where the root is shown.
+QString RootAfterCaption()
+{
+    return QStringLiteral(" — ") + ReadableName(QDir::toNativeSeparators(RootFolder()));
+}
+
 } // namespace
 
 void CQuillbrookDlg::SetCaption(const QString& caption)
 {
-    setWindowTitle(m_showRootInCaption ? caption + QStringLiteral(" — ") + ReadableName(QDir::toNativeSeparators(RootFolder()))
-                                       : caption);
+    setWindowTitle(m_showRootInCaption ? caption + RootAfterCaption() : caption);
+}
+
+QString CQuillbrookDlg::RootCaption() const
+{
+    return kMainCaption + RootAfterCaption();
 }
 
 void CQuillbrookDlg::ShowRootInCaption(bool show)

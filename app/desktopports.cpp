@@ -1,5 +1,6 @@
 #include "app/desktopports.h"
 
+#include "app/quillbrookdlg.h"
 #include "platform/filenames.h"
 
 #include <QApplication>
@@ -13,8 +14,16 @@ namespace {
 
 QWidget* DialogParent()
 {
-    QWidget* modal = QApplication::activeModalWidget();
-    return modal ? modal : QApplication::activeWindow();
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    // The main window while another program has the focus (it is not modal: the tray's menu must
+    // reach the program); hidden in the tray, the box stands alone.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<CQuillbrookDlg*>(widget) && widget->isVisible())
+            return widget;
+    return nullptr;
 }
 
 // Texts carry folder names and file contents: shown as they are, never read as markup (a name

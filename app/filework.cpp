@@ -383,7 +383,7 @@ void FileWorkController::ApplyOutcome(const RowOutcome& outcome)
 void FileWorkController::SelectLastFired()
 {
     if (m_lastFired >= 0)
-        m_window.SelectRow(std::exchange(m_lastFired, -1));
+        m_window.SelectRow(std::exchange(m_lastFired, -1), CQuillbrookDlg::Scroll::IntoView);
 }
 
 void FileWorkController::EndPass()

@@ -40,6 +40,7 @@ QString CommandPrompt(int id)
     case ID_LINK_EXTERNAL: return QStringLiteral("用软链接方式将不是根目录下的外部目录纳入管理");
     case ID_CLEAR_MANAGE_INFO: return QStringLiteral("删除描述及定时设置");
     case ID_AUTOSTART: return QStringLiteral("登录桌面时自动启动本程序，打开当前根目录");
+    case ID_KEEP_IN_TRAY: return QStringLiteral("关闭窗口时隐藏到托盘，定时照常提醒；从托盘菜单退出程序");
     default: return {};
     }
 }
@@ -66,6 +67,15 @@ QAction* AddAutostartItem(QMenuBar* menuBar)
 {
     QMenu* view = menuBar->actions().constFirst()->menu();
     AddItems(view, { { 0, nullptr }, { ID_AUTOSTART, u"登录时自动启动" } });
+    QAction* item = view->actions().constLast();
+    item->setCheckable(true);
+    return item;
+}
+
+QAction* AddKeepInTrayItem(QMenuBar* menuBar)
+{
+    QMenu* view = menuBar->actions().constFirst()->menu();
+    AddItems(view, { { 0, nullptr }, { ID_KEEP_IN_TRAY, u"关闭窗口后在托盘中继续运行" } });
     QAction* item = view->actions().constLast();
     item->setCheckable(true);
     return item;

@@ -14,6 +14,8 @@ QString CommandPrompt(int id);
 void BuildMainMenu(QMenuBar* menuBar);
 // Appends a separator and the checkable item "登录时自动启动" to the "视图" popup; returns the item.
 class QAction* AddAutostartItem(QMenuBar* menuBar);
+// Appends a separator and the checkable item "关闭窗口后在托盘中继续运行" to the end of "视图".
+class QAction* AddKeepInTrayItem(QMenuBar* menuBar);
 // Builds the context menu's items into menu.
 void BuildContextMenu(QMenu* menu);
 // The command number an action carries, 0 for separators.

@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/desktopports.h"
 #include "app/desktopservices.h"
+#include "app/filework.h"
 #include "app/quillbrookdlg.h"
 #include "app/rootchoice.h"
 #include "app/autostart.h"
@@ -121,12 +122,19 @@ int CQuillbrookApp::InitInstance()
         // Found the same way in a staged install tree as in the installed one.
         dlg.SetInstalledDocDir(QDir::cleanPath(m_programDir + u'/' + m_docDirFromBinDir));
         dlg.ShowRootInCaption(true);
-        if (m_installed)
+        if (m_installed) {
             dlg.ShowAutostartItem(QCoreApplication::applicationFilePath());
-        // Shown while the list loads; closed meanwhile, it stays closed.
+            dlg.RememberIn(&Settings());
+        }
+        dlg.ShowTray();
+        // Shown while the list loads; closed meanwhile, it stays closed. The program ends when the
+        // window is done, not when its last window goes: it may be kept in the tray, and a message
+        // box may be the only window then.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QObject::connect(&dlg, &QDialog::finished, qApp, &QCoreApplication::quit);
         dlg.OnInitDialog(m_root, true);
-        if (dlg.isVisible())
-            dlg.exec();
+        if (!dlg.Work().Closed())
+            QApplication::exec();
     }
 
     SetNotificationPort(nullptr);

@@ -1,6 +1,6 @@
 #pragma once
-// The application object: decides the root, shows the main window modally; the program ends when
-// it closes.
+// The application object: decides the root, shows the main window; the program ends when the
+// window closes (or, kept in the tray, when "退出" is chosen).
 #include <QString>
 
 class CQuillbrookApp

@@ -6,6 +6,7 @@
 #include "app/menus.h"
 #include "app/resource.h"
 #include "app/rowmodel.h"
+#include "app/trayicon.h"
 #include "platform/filenames.h"
 #include "platform/localtime.h"
 #include "platform/messageport.h"
@@ -29,6 +30,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QSystemTrayIcon>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QWindow>
@@ -70,6 +73,8 @@ CQuillbrookDlg::CQuillbrookDlg(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     CreateControls();
+    CreateKeys();
+    m_trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     m_work = std::make_unique<FileWorkController>(*this, *m_model);
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &CQuillbrookDlg::OnTimer);
@@ -142,6 +147,10 @@ void CQuillbrookDlg::CreateControls()
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     connect(m_list, &QWidget::customContextMenuRequested, this, &CQuillbrookDlg::OnRClickDirList);
+    // A double click opens the row's folder, as "定位到存储位置" does for that row.
+    connect(m_list, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { OnRowCommand(ID_OPEN_DIR, RowRef::Of(Rows(), index.row())); });
+    connect(m_list->header(), &QHeaderView::sectionResized, this, &CQuillbrookDlg::OnColumnResized);
     // The selection mark is the row last selected; keyboard focus alone does not move it.
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         const QModelIndexList selected = m_list->selectionModel()->selectedRows();
@@ -152,6 +161,24 @@ void CQuillbrookDlg::CreateControls()
     m_templateClient = QSize(du.X(902), du.Y(343));
     m_templateSize = QSize(m_templateClient.width(), m_templateClient.height() + m_menu->sizeHint().height());
     FitToScreen();
+}
+
+void CQuillbrookDlg::CreateKeys()
+{
+    // F5 shows beside "重新加载" and reaches it through the menu bar, as a click does.
+    for (QAction* popup : m_menu->actions())
+        for (QAction* action : popup->menu()->actions())
+            if (CommandOf(action) == ID_RELOAD)
+                action->setShortcut(QKeySequence(Qt::Key_F5));
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_editSearch->setFocus(Qt::ShortcutFocusReason);
+        m_editSearch->selectAll();
+    });
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(next, &QShortcut::activated, this, &CQuillbrookDlg::OnSearchNext);
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &CQuillbrookDlg::Quit);
 }
 
 void CQuillbrookDlg::FitToScreen()
@@ -173,7 +200,11 @@ void CQuillbrookDlg::FitOnceFrameIsKnown()
     if (!m_fitPending || !window || window->frameMargins().isNull())
         return;
     m_fitPending = false;
-    if (!screen()->availableGeometry().contains(frameGeometry()))
+    if (isMaximized() || screen()->availableGeometry().contains(frameGeometry()))
+        return;
+    if (m_placeStored)
+        PlaceWindow(geometry()); // kept where it was, moved in only as far as the frame needs
+    else
         FitToScreen();
 }
 
@@ -204,11 +235,15 @@ void CQuillbrookDlg::LayoutTopRow()
 
 void CQuillbrookDlg::SetupColumns()
 {
-    const int widths[] = { 350, 1000, 260, 140 };
-    for (int column = 0; column < kRowColumns; ++column)
-        m_list->setColumnWidth(column, widths[column]);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionsMovable(false);
+    m_fittingColumns = true;
+    for (int column = 0; column < kRowColumns; ++column)
+        m_list->setColumnWidth(column, m_wantedWidths[size_t(column)]);
+    m_fittingColumns = false;
+    // A list never shown has no room yet: it is fitted as it is laid out.
+    if (m_list->isVisible())
+        FitColumnsToList();
 }
 
 bool CQuillbrookDlg::OnInitDialog(const QString& rootDir, bool showWhileLoading)
@@ -221,12 +256,17 @@ bool CQuillbrookDlg::OnInitDialog(const QString& rootDir, bool showWhileLoading)
         g_strRootDir.clear(); // the root of the file system: paths then begin with the separator
     SetCaption(kMainCaption); // with the root, where it is shown
     m_btnClearAlert->hide();
+    RestoreWindowState();
     SetupColumns();
-    FitToScreen();
-    m_fitPending = true;
+    if (m_tray)
+        m_tray->SetToolTip(RootCaption());
     SetNotificationActivation([window = QPointer<CQuillbrookDlg>(this)] {
         if (window)
             window->BringToFront();
+    });
+    SetNotificationClearAlert([window = QPointer<CQuillbrookDlg>(this)] {
+        if (window)
+            window->OnClearAlert();
     });
     g_tNow = CurrentTime();
     // A tree on a file server takes a while to read: the window is there meanwhile.
@@ -292,17 +332,23 @@ int CQuillbrookDlg::CommandRow() const
     return m_commandRow >= 0 ? m_commandRow : GetSelectionMark();
 }
 
-void CQuillbrookDlg::SelectRow(int row)
+void CQuillbrookDlg::SelectRow(int row, Scroll scroll)
 {
     if (row < 0 || row >= GetItemCount())
         return;
-    // Selecting must not scroll the list.
     const int horizontal = m_list->horizontalScrollBar()->value();
     const int vertical = m_list->verticalScrollBar()->value();
-    m_list->selectionModel()->setCurrentIndex(m_model->index(row, 0),
-                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_list->horizontalScrollBar()->setValue(horizontal);
-    m_list->verticalScrollBar()->setValue(vertical);
+    const QModelIndex index = m_model->index(row, 0);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (scroll == Scroll::IntoView) {
+        // A result the user cannot see looks like no result: the row comes into view, its folder's
+        // name at the left.
+        m_list->scrollTo(index, QAbstractItemView::EnsureVisible);
+        m_list->horizontalScrollBar()->setValue(m_list->horizontalScrollBar()->minimum());
+    } else {
+        m_list->horizontalScrollBar()->setValue(horizontal);
+        m_list->verticalScrollBar()->setValue(vertical);
+    }
     m_list->setFocus();
 }
 
@@ -334,6 +380,7 @@ void CQuillbrookDlg::OnCommand(int id)
     case ID_CLEAR_MANAGE_INFO: OnClearManageInfo(); break;
     case ID_HELP: OnHelpPdf(); break;
     case ID_AUTOSTART: OnAutostart(); break;
+    case ID_KEEP_IN_TRAY: OnKeepInTray(); break;
     default: break;
     }
 }
@@ -444,6 +491,11 @@ bool CQuillbrookDlg::eventFilter(QObject* watched, QEvent* event)
         OnContextMenuKey();
         return true;
     }
+    // The list got wider or narrower (not taller: a horizontal scroll bar that comes with a
+    // description dragged wide must not take the drag back).
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize
+        && static_cast<QResizeEvent*>(event)->oldSize().width() != static_cast<QResizeEvent*>(event)->size().width())
+        FitColumnsToList();
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (!m_list->indexAt(mouse->position().toPoint()).isValid()) {
@@ -468,12 +520,14 @@ void CQuillbrookDlg::resizeEvent(QResizeEvent* event)
     if (m_laidOut || smaller)
         OnSize(isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED);
     FitOnceFrameIsKnown();
+    StoreGeometry();
 }
 
 void CQuillbrookDlg::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
     FitOnceFrameIsKnown();
+    StoreGeometry();
 }
 
 void CQuillbrookDlg::showEvent(QShowEvent* event)
@@ -485,9 +539,17 @@ void CQuillbrookDlg::showEvent(QShowEvent* event)
 
 void CQuillbrookDlg::done(int result)
 {
+    StoreGeometry();
+    if (ClosingHides()) {
+        // Kept in the tray: the window goes, the timer and every job go on.
+        hide();
+        return;
+    }
     // Closed however it is (the close box, Esc, Enter): every job is dropped at once.
     m_work->Close();
     m_timer.stop();
+    if (m_tray)
+        m_tray->Hide();
     QDialog::done(result);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: the folder list, the search controls, the alert button, the menus and the
 // one-second timer. Each subsystem defines its own handlers in its folder.
+#include "app/columnfit.h"
+
 #include <QDialog>
 #include <QIcon>
 #include <QString>
@@ -11,7 +13,9 @@
 #include <vector>
 
 class QAction;
+class QSettings;
 class FileWorkController;
+class ProgramTray;
 class RowList;
 class RowModel;
 struct RowOutcome;
@@ -62,8 +66,10 @@ public:
     QString GetItemText(int row, int column) const;
     void SetItemText(int row, int column, const QString& text);
     int GetSelectionMark() const;
-    // Selects and focuses the row and gives the list the focus, without scrolling.
-    void SelectRow(int row);
+    // Selects and focuses the row and gives the list the focus; the list scrolls only when asked to
+    // bring the row into view (a match found, the last row fired), at its folder's name.
+    enum class Scroll { Keep, IntoView };
+    void SelectRow(int row, Scroll scroll = Scroll::Keep);
     // The full path of a row's folder: the root followed by its column-0 text.
     QString RowFolder(int row) const;
     // The row a folder command acts on: the context menu's row while its command runs, otherwise
@@ -111,6 +117,25 @@ public:
     void ShowAutostartItem(const QString& program);
     void OnAutostart();
     QAction* AutostartItem() const { return m_autostartItem; }
+    // The installed program remembers the window's size and place, the column widths the user
+    // drags and the tray item in settings; without (a portable copy) nothing is remembered. Given
+    // before OnInitDialog.
+    void RememberIn(QSettings* settings) { m_settings = settings; }
+    // The tray icon, and "关闭窗口后在托盘中继续运行" at the end of "视图": ticked, and with a tray
+    // on the desktop, closing the window hides it and the reminders go on.
+    void ShowTray();
+    void OnKeepInTray();
+    QAction* KeepInTrayItem() const { return m_keepInTrayItem; }
+    ProgramTray* Tray() const { return m_tray.get(); }
+    // Whether the desktop has a tray now (tests answer for it).
+    void SetTrayAvailable(std::function<bool()> available) { m_trayAvailable = std::move(available); }
+    // Closing the window now hides it instead of ending the program.
+    bool ClosingHides() const;
+    // Ends the program whatever the tray item says ("退出" in the tray, Ctrl+Q).
+    void Quit();
+    // The columns' widths for the list's room: the template's, or the user's, the description
+    // giving up width first when they do not fit.
+    void FitColumnsToList();
     // Where the help document is installed, looked in when it is not beside the root or the program.
     void SetInstalledDocDir(const QString& dir) { m_strInstalledDocDir = dir; }
 
@@ -142,6 +167,13 @@ private:
     void FitOnceFrameIsKnown();
 
     void OnRowCommand(int id, const RowRef& ref);
+    void CreateKeys();
+    void OnColumnResized(int column, int oldWidth, int newWidth);
+    void RestoreWindowState();
+    void StoreGeometry();
+    void PlaceWindow(const QRect& wanted);
+    QString RootCaption() const;
+    void ShowAlertInTray(bool standing);
 
     std::unique_ptr<RowModel> m_model;
     std::unique_ptr<FileWorkController> m_work;
@@ -160,6 +192,13 @@ private:
     bool m_laidOut = false; // the list keeps its template rectangle until the first resize
     bool m_showRootInCaption = false;
     QAction* m_autostartItem = nullptr;
+    QAction* m_keepInTrayItem = nullptr;
+    std::unique_ptr<ProgramTray> m_tray;
+    std::function<bool()> m_trayAvailable;
+    bool m_quitting = false;
+    QSettings* m_settings = nullptr;
+    ColumnWidths m_wantedWidths = kTemplateColumnWidths; // the template's, or as the user dragged them
+    bool m_fittingColumns = false;
     QString m_strProgram;
     QString m_strInstalledDocDir;
 
@@ -173,4 +212,5 @@ private:
     QSize m_templateClient; // the template's client area, in pixels
     QSize m_templateSize;   // the template's window size: the client area and the menu bar
     bool m_fitPending = false; // the window manager's frame is not known yet
+    bool m_placeStored = false; // the window is where the installed program last had it
 };

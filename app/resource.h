@@ -10,6 +10,7 @@ constexpr int ID_RELOAD = 32792;            // 重新加载
 constexpr int ID_LINK_EXTERNAL = 32794;     // 软链接引入外部目录...
 constexpr int ID_CLEAR_MANAGE_INFO = 32797; // 清除描述及定时 / 删除管理信息
 constexpr int ID_AUTOSTART = 32798;         // 登录时自动启动 (installed program only)
+constexpr int ID_KEEP_IN_TRAY = 32799;      // 关闭窗口后在托盘中继续运行
 constexpr int ID_HELP = 57670;              // 说明
 
 // Control numbers, also the controls' object names' suffixes.

@@ -12,7 +12,7 @@ namespace {
 
 const QString kNoMatch = QStringLiteral("没有匹配项！");
 
-// Selects the row of the key at g_nMatchPos.
+// Selects the row of the key at g_nMatchPos and brings it into view.
 void ShowMatch(CQuillbrookDlg& dlg)
 {
     if (g_nMatchPos < 0 || g_nMatchPos >= g_arrMatchKeys.size())
@@ -21,7 +21,7 @@ void ShowMatch(CQuillbrookDlg& dlg)
     int row = -1;
     if (!ParseMatchKey(g_arrMatchKeys.at(g_nMatchPos), count, row))
         return;
-    dlg.SelectRow(row);
+    dlg.SelectRow(row, CQuillbrookDlg::Scroll::IntoView);
 }
 
 } // namespace

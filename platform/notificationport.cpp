@@ -12,6 +12,7 @@ public:
 SilentNotificationPort g_silent;
 NotificationPort* g_notifications = &g_silent;
 std::function<void()> g_onActivated;
+std::function<void()> g_onClearAlert;
 
 } // namespace
 
@@ -34,6 +35,18 @@ void RunNotificationActivation()
 {
     // A copy: the handler may replace itself while it runs.
     const std::function<void()> handler = g_onActivated;
+    if (handler)
+        handler();
+}
+
+void SetNotificationClearAlert(std::function<void()> handler)
+{
+    g_onClearAlert = std::move(handler);
+}
+
+void RunNotificationClearAlert()
+{
+    const std::function<void()> handler = g_onClearAlert;
     if (handler)
         handler();
 }

@@ -24,4 +24,7 @@ NotificationPort& Notifications();
 // RunNotificationActivation when the user invokes that action; an empty handler does nothing.
 void SetNotificationActivation(std::function<void()> handler);
 void RunNotificationActivation();
+// What a notification's "清除触发警示" action does (the window clears its alert).
+void SetNotificationClearAlert(std::function<void()> handler);
+void RunNotificationClearAlert();
 

@@ -323,11 +323,11 @@ TEST(MainWindow, FitsEachScreenWithTheTopRowInsideAndTheAlertButtonClickable)
             EXPECT_TRUE(client->rect().contains(rect)) << name.toStdString() << " " << control.toStdString();
             right = rect.right() + 1;
         }
-        // The list fills the rest; its columns keep their widths and it scrolls.
+        // The list fills the rest, its four columns in view.
         const QRect list = dlg.ListControl()->geometry();
         EXPECT_TRUE(client->rect().contains(list)) << name.toStdString();
         EXPECT_GT(list.top(), alert->geometry().bottom()) << name.toStdString();
-        EXPECT_EQ(dlg.ListControl()->columnWidth(1), 1000);
+        EXPECT_LE(dlg.ListControl()->header()->length(), dlg.ListControl()->viewport()->width()) << name.toStdString();
 
         // A click where the button shows reaches it, and it hides.
         const QPoint centre = alert->mapTo(&dlg, alert->rect().center());

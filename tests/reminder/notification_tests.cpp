@@ -133,7 +133,7 @@ Image ImageHint(const QVariant& hint)
 
 } // namespace
 
-TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWindowBackAndClearingClosesThem)
+TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderEitherActionOrClearingInTheWindowClosesThemAll)
 {
     // No bus at all: nothing fails and nothing is said.
     RecordingMessagePort messages;
@@ -211,7 +211,8 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
         EXPECT_EQ(call.appIcon, QStringLiteral("quillbrook"));
         EXPECT_EQ(call.summary, QStringLiteral("定时提醒"));
         EXPECT_EQ(call.body, expected.value(i));
-        EXPECT_EQ(call.actions, (QStringList { QStringLiteral("default"), QStringLiteral("显示主窗口") }));
+        EXPECT_EQ(call.actions, (QStringList { QStringLiteral("default"), QStringLiteral("显示主窗口"),
+                                               QStringLiteral("clear-alert"), QStringLiteral("清除触发警示") }));
         EXPECT_EQ(call.hints.value(QStringLiteral("urgency")).metaType(), QMetaType::fromType<uchar>());
         EXPECT_EQ(call.hints.value(QStringLiteral("urgency")).toInt(), 2);
         const Image icon = ImageHint(call.hints.value(QStringLiteral("image-data")));
@@ -223,29 +224,56 @@ TEST(DesktopNotification, EachFiredFolderNotifiesInListOrderTheActionBringsTheWi
     EXPECT_FALSE(dlg.ClearAlertButton()->isHidden()); // everything the tick did before still happens
     EXPECT_EQ(shell.opened.size(), 2);
 
-    // The default action of one of ours restores, raises and activates the window; another
-    // program's notification or another action does nothing.
+    // The default action of one of ours restores, raises and activates the window and closes
+    // every one of ours, the alert still standing; another program's notification or another
+    // action does nothing.
     dlg.showMinimized();
     QApplication::processEvents();
     Q_EMIT service.ActionInvoked(7, QStringLiteral("default"));
+    Q_EMIT service.ActionInvoked(7, QStringLiteral("clear-alert"));
     Q_EMIT service.ActionInvoked(101, QStringLiteral("other"));
     QTest::qWait(300);
     EXPECT_TRUE(dlg.isMinimized());
+    EXPECT_TRUE(service.closed.isEmpty());
     Q_EMIT service.ActionInvoked(101, QStringLiteral("default"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.isVisible() && !dlg.isMinimized(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &dlg; }, 5000));
-
-    // Clearing the alert closes both.
-    QTest::mouseClick(dlg.ClearAlertButton(), Qt::LeftButton);
+    const auto closedSorted = [&] {
+        QList<uint> closed = service.closed;
+        std::sort(closed.begin(), closed.end());
+        return closed;
+    };
     ASSERT_TRUE(QTest::qWaitFor([&] { return service.closed.size() >= 2; }, 5000));
-    std::sort(service.closed.begin(), service.closed.end());
-    EXPECT_EQ(service.closed, (QList<uint> { 101, 102 }));
+    EXPECT_EQ(closedSorted(), (QList<uint> { 101, 102 }));
+    EXPECT_FALSE(dlg.ClearAlertButton()->isHidden());
+
+    // The next day all three fire; "清除触发警示" on one clears the window's alert and its marks and
+    // closes all three, where they may lie over the window's own button.
+    ASSERT_TRUE(MakeLocalTime(2026, 12, 9, 9, 30, 0, s_now));
+    Tick(dlg);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() >= 5; }, 5000));
+    EXPECT_TRUE(dlg.Rows().At(1).fired);
+    Q_EMIT service.ActionInvoked(104, QStringLiteral("clear-alert"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.closed.size() >= 5; }, 5000));
+    EXPECT_EQ(closedSorted(), (QList<uint> { 101, 102, 103, 104, 105 }));
+    EXPECT_TRUE(dlg.ClearAlertButton()->isHidden());
+    for (int row = 0; row < dlg.GetItemCount(); ++row)
+        EXPECT_FALSE(dlg.Rows().At(row).fired) << row;
+
+    // Clearing the alert in the window closes them all too.
+    ASSERT_TRUE(MakeLocalTime(2026, 12, 10, 9, 31, 0, s_now));
+    Tick(dlg);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() >= 8; }, 5000));
+    QTest::qWait(100);
+    QTest::mouseClick(dlg.ClearAlertButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.closed.size() >= 8; }, 5000));
+    EXPECT_EQ(closedSorted(), (QList<uint> { 101, 102, 103, 104, 105, 106, 107, 108 }));
 
     // A service without markup gets the text as it is.
     service.capabilities = { QStringLiteral("body") };
     DBusNotificationPort plain(client, sender);
     plain.Notify(kReminderSummary, QStringLiteral("/<b>"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 3; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 9; }, 5000));
     EXPECT_EQ(service.calls.last().body, QStringLiteral("/<b>"));
     EXPECT_TRUE(messages.messages.isEmpty());
 
