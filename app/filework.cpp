@@ -96,6 +96,8 @@ bool FileWorkController::RequestPass(qint64 now)
     // The row under edit is not read: the settings dialog may be writing its file.
     m_pass = std::make_unique<PassJob>(g_strRootDir, m_model.Rows(), g_strEditingDir, now, m_wakeup.Waker());
     SetState(State::Checking);
+    // The workers wake the window only for the row it waits for: it looks once, to say which.
+    m_wakeup.Wake();
     return true;
 }
 

@@ -138,9 +138,11 @@ bool ItemBoard::Begin(qsizetype i)
     return true;
 }
 
-bool ItemBoard::Finish(qsizetype i)
+bool ItemBoard::Finish(qsizetype i, bool* awaited)
 {
     const std::lock_guard lock(m_mutex);
+    if (awaited)
+        *awaited = i == m_front;
     m_lastFinished = NowMs();
     Item& item = m_items[size_t(i)];
     if (item == Item::PassedOver) {
@@ -163,6 +165,7 @@ bool ItemBoard::Commit(qsizetype i)
 ItemBoard::Item ItemBoard::Look(qsizetype i, qint64 stuckMs)
 {
     const std::lock_guard lock(m_mutex);
+    m_front = i;
     Item& item = m_items[size_t(i)];
     const qint64 now = NowMs();
     if ((item == Item::Working && !m_committed[size_t(i)] && now - m_began[size_t(i)] >= stuckMs)

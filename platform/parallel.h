@@ -68,8 +68,10 @@ public:
 
     // Worker: false when the item was passed over before it began (leave it alone).
     bool Begin(qsizetype i);
-    // Worker: false when the owner passed the item over meanwhile: its result came late.
-    bool Finish(qsizetype i);
+    // Worker: false when the owner passed the item over meanwhile: its result came late. awaited,
+    // when given, tells whether the owner last looked at this item: only then is it worth waking
+    // the owner, as it takes the items in order.
+    bool Finish(qsizetype i, bool* awaited = nullptr);
     // Worker: the item is about to do what must be seen (a write); from now on it is waited for
     // however long it takes. False when it was passed over already: then it must not go on.
     bool Commit(qsizetype i);
@@ -90,6 +92,7 @@ private:
     std::vector<char> m_lateTaken;
     std::vector<char> m_committed;
     qint64 m_lastFinished;
+    qsizetype m_front = 0; // the item the owner last looked at
 };
 
 // Gathers the messages instead of showing them; a question is answered No (no file work asks).

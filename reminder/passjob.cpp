@@ -126,8 +126,10 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                             out.batch = FolderBatch(folder);
                     }
                 }
-                state->rows.Finish(i);
-                if (wake)
+                // The window takes outcomes in order: one after the row it waits for wakes nobody.
+                bool awaited = false;
+                state->rows.Finish(i, &awaited);
+                if (awaited && wake)
                     wake();
             }, &cancel);
         },

@@ -141,8 +141,11 @@ ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads
                 if (!board.Begin(i))
                     return;
                 state->rows[size_t(i)] = ReadRowQuietly(folders[i]);
-                board.Finish(i);
-                notify();
+                // The window takes rows in order: a row after the one it waits for wakes nobody.
+                bool awaited = false;
+                board.Finish(i, &awaited);
+                if (awaited)
+                    notify();
             }, &cancel);
         },
         notify);
