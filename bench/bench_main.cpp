@@ -615,6 +615,7 @@ int main(int argc, char** argv)
     QString shareBacking, shareRoot; // the share's own folder, and the mount that reads it slowly
     int shareRepetitions = 3;
     int stuckRepetitions = 3;
+    int dueRepetitions = 3; // 0: no tree with every folder due (nor the stuck folder)
     bool large = true; // --small: the 1,000-row trees only
     std::vector<char*> args { argv[0] };
     std::string repetitions = "--benchmark_repetitions=5";
@@ -637,6 +638,8 @@ int main(int argc, char** argv)
             shareRoot = QString::fromLocal8Bit(arg.substr(13));
         else if (arg == "--small")
             large = false;
+        else if (arg.rfind("--due_repetitions=", 0) == 0)
+            dueRepetitions = std::atoi(arg.c_str() + 18);
         else if (arg.rfind("--stuck_repetitions=", 0) == 0)
             stuckRepetitions = std::atoi(arg.c_str() + 20);
         else if (arg.rfind("--share_repetitions=", 0) == 0)
@@ -670,14 +673,16 @@ int main(int argc, char** argv)
         SetUpFixture(base.path(), base.path(), false, rows / 50, 50);
     // Every folder due: 20,000 on the local disk, 1,000 on the share.
     const int localDue = large ? 20000 : 1000;
-    SetUpFixture(base.path(), base.path(), false, localDue / 50, 50, true);
+    if (dueRepetitions > 0)
+        SetUpFixture(base.path(), base.path(), false, localDue / 50, 50, true);
     const bool share = !shareBacking.isEmpty() && !shareRoot.isEmpty();
     if (share) {
         std::printf("building the trees on the share %s ...\n", qPrintable(shareRoot));
         std::fflush(stdout);
         for (const int rows : sizes)
             SetUpFixture(shareBacking, shareRoot, true, rows / 50, 50);
-        SetUpFixture(shareBacking, shareRoot, true, 20, 50, true);
+        if (dueRepetitions > 0)
+            SetUpFixture(shareBacking, shareRoot, true, 20, 50, true);
     }
     for (const int rows : sizes) {
         RegisterAll(rows);
@@ -685,9 +690,11 @@ int main(int argc, char** argv)
         if (share)
             RegisterWindowFigures(true, rows, shareRepetitions);
     }
-    RegisterDueFigures(false, localDue, 3);
-    if (share)
-        RegisterDueFigures(true, 1000, shareRepetitions);
+    if (dueRepetitions > 0) {
+        RegisterDueFigures(false, localDue, dueRepetitions);
+        if (share)
+            RegisterDueFigures(true, 1000, std::min(dueRepetitions, shareRepetitions));
+    }
 
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -696,7 +703,7 @@ int main(int argc, char** argv)
     // layer stays the program's file system until the end (workers it held may still call it).
     std::vector<StuckRun> stuckRuns;
     std::unique_ptr<FaultFileSystem> faults;
-    if (share && stuckRepetitions > 0) {
+    if (share && dueRepetitions > 0 && stuckRepetitions > 0) {
         faults = std::make_unique<FaultFileSystem>();
         for (int i = 0; i < stuckRepetitions; ++i)
             stuckRuns.push_back(RunStuck(g_fixtures.at(Key(true, 1000, true)), *faults));
