@@ -463,8 +463,8 @@ void RegisterWindowFigures(bool share, int rows, int repetitions)
     }, false);
     add(place + "workers.rows" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
-        const CpuCounter cpu(state);
         const QStringList folders = ScanRowsParallel(f.tree.root).folders;
+        const CpuCounter cpu(state);
         for (auto _ : state)
             benchmark::DoNotOptimize(ReadRowsParallel(folders).size());
     }, false);
