@@ -9,15 +9,19 @@
 #include "memory.h"
 #include "watchdog.h"
 
+#include "faultfilesystem.h"
 #include "recordingports.h"
 
+#include "app/filework.h"
 #include "app/quillbrookdlg.h"
 #include "platform/messageport.h"
 #include "platform/programstate.h"
 #include "platform/shellport.h"
 #include "reminder/duecheck.h"
 #include "reminder/reminder.h"
+#include "reminder/reminderpass.h"
 #include "schedule/listload.h"
+#include "schedule/rowlist.h"
 #include "search/search.h"
 #include "schedule/rowtexts.h"
 #include "store/scan.h"
@@ -29,13 +33,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -44,19 +49,48 @@
 
 namespace {
 
+// One clock for the whole run: when the shell was asked to open a folder, against when a pass began.
+QElapsedTimer g_clock;
+
 class QuietShellPort final : public ShellPort
 {
 public:
-    void OpenPath(const QString&) override { ++opened; }
+    void OpenPath(const QString&) override { openedNs.push_back(g_clock.nsecsElapsed()); }
     void StartBatch(const QString&, const QString&) override {}
     QString BrowseForFolder(const QString&) override { return {}; }
-    int opened = 0;
+    std::vector<qint64> openedNs;
 };
+
+QuietShellPort* g_shell = nullptr;
+RecordingMessagePort* g_messages = nullptr;
 
 // Nine terms as a user types them: a few folder names and phrases, some found in many rows, some
 // in none. kBroadSearch finds every row, the worst case for the ranking that follows the tests.
 const QString kSearchText = QStringLiteral("类别017|第3类第4号|每11个月|第150类|每7天|文件夹07|类别1|每年3月|已停止");
 const QString kBroadSearch = QStringLiteral("合同|审计|类别017|每月|季度末|借阅|第3类第4号|保密|电子版");
+
+// The CPU time the whole process (every thread) used in a benchmark, per iteration, as the counter
+// "cpu_ms": on a machine shared with builds, the wall time moves with their load, this far less.
+class CpuCounter
+{
+public:
+    explicit CpuCounter(benchmark::State& state) : m_state(state), m_start(Now()) {}
+    ~CpuCounter()
+    {
+        if (m_state.iterations() > 0)
+            m_state.counters["cpu_ms"] = (Now() - m_start) / double(m_state.iterations());
+    }
+
+private:
+    static double Now()
+    {
+        timespec ts {};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+    }
+    benchmark::State& m_state;
+    double m_start;
+};
 
 // Readers at once in the parallel floors: what a program reading a share in parallel would use.
 constexpr int kReaders = 16;
@@ -64,6 +98,7 @@ constexpr int kReaders = 16;
 struct Fixture
 {
     BenchTree tree;
+    QString backing; // the tree's own folder: tree.root, or the folder the share's mount reads
     bool share = false;
     std::string rootNative;
     std::unique_ptr<CQuillbrookDlg> dlg;
@@ -75,12 +110,13 @@ struct Fixture
     std::vector<std::u16string> broadTerms;
 };
 
-// "local/1000", "share/10000": where the tree lies and its rows.
+// "local/1000", "share/10000", "share/due1000": where the tree lies, whether every folder is due,
+// and its rows.
 std::map<std::string, Fixture> g_fixtures;
 
-std::string Key(bool share, int rows)
+std::string Key(bool share, int rows, bool due = false)
 {
-    return (share ? "share/" : "local/") + std::to_string(rows);
+    return (share ? "share/" : "local/") + std::string(due ? "due" : "") + std::to_string(rows);
 }
 
 std::unique_ptr<Watchdog> g_watchdog;
@@ -114,24 +150,65 @@ void Fail(const char* what)
     std::exit(1);
 }
 
+// Starts op from the event loop (clock starts then) and runs the loop until the window's file work
+// is idle again: the operation is complete. The window is looked at once the handler that changed
+// its state has returned, so what that handler does last (the list's selection, the pass's last
+// message) counts. Returns the ns from the start to then; -1 when timeoutMs passed first.
+qint64 RunUntilIdle(CQuillbrookDlg& dlg, QElapsedTimer& clock, const std::function<void()>& op, int timeoutMs = 300000)
+{
+    QEventLoop loop;
+    qint64 done = -1;
+    const auto look = [&] {
+        if (done < 0 && dlg.IsIdle()) {
+            done = clock.nsecsElapsed();
+            loop.quit();
+        }
+    };
+    QObject::connect(&dlg.Work(), &FileWorkController::StateChanged, &loop,
+                     [&] { QMetaObject::invokeMethod(&loop, look, Qt::QueuedConnection); });
+    QTimer::singleShot(0, &loop, [&] {
+        clock.start();
+        op();
+        look();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done;
+}
+
+// Runs the event loop for ms (the watchdog keeps ticking meanwhile).
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Builds the tree in base, and reads it through seen (the same folder, or a mount of it).
-void SetUpFixture(const QString& base, const QString& seen, bool share, int categories, int perCategory)
+void SetUpFixture(const QString& base, const QString& seen, bool share, int categories, int perCategory,
+                  bool due = false)
 {
     const int rows = categories * perCategory;
-    Fixture& f = g_fixtures[Key(share, rows)];
+    Fixture& f = g_fixtures[Key(share, rows, due)];
     f.share = share;
-    f.tree.root = base + QStringLiteral("/tree%1").arg(rows);
+    const QString name = QStringLiteral("/%1tree%2").arg(due ? QStringLiteral("due") : QString()).arg(rows);
+    f.tree.root = base + name;
     f.tree.categories = categories;
     f.tree.foldersPerCategory = perCategory;
+    f.tree.due = due;
+    f.backing = f.tree.root;
     if (!QDir().mkpath(f.tree.root) || !BuildBenchTree(f.tree))
         Fail("cannot build the tree");
-    f.tree.root = seen + QStringLiteral("/tree%1").arg(rows);
+    f.tree.root = seen + name;
     f.rootNative = QFile::encodeName(f.tree.root).toStdString();
 
     f.dlg = std::make_unique<CQuillbrookDlg>();
-    f.dlg->OnInitDialog(f.tree.root);
-    f.dlg->Timer().stop();
-    f.dlg->show();
+    QElapsedTimer clock;
+    if (RunUntilIdle(*f.dlg, clock, [&] {
+            f.dlg->OnInitDialog(f.tree.root, true);
+            f.dlg->Timer().stop();
+        }) < 0)
+        Fail("the list did not load");
     QCoreApplication::processEvents();
     if (f.dlg->GetItemCount() != rows)
         Fail("the list does not show every folder");
@@ -176,20 +253,30 @@ void RegisterAll(int rows)
             benchmark::DoNotOptimize(desc.size());
         }
     });
-    add("load.program" + n, [key](benchmark::State& state) {
+    // The list, until it is complete (the workers' load, every row in the view); "shown" adds the
+    // view's layout and paint after it.
+    const auto addWindow = [](const std::string& name, auto fn) {
+        benchmark::RegisterBenchmark(name.c_str(), fn)->Unit(benchmark::kMillisecond)->UseManualTime();
+    };
+    addWindow("load.program" + n, [key, rows](benchmark::State& state) {
         Fixture& f = Prepare(key);
         for (auto _ : state) {
-            f.dlg->LoadDirList();
-            state.PauseTiming();
+            QElapsedTimer clock;
+            const qint64 ns = RunUntilIdle(*f.dlg, clock, [&] { f.dlg->LoadDirList(); });
+            if (ns < 0 || f.dlg->GetItemCount() != rows)
+                state.SkipWithError("the list is not complete");
+            state.SetIterationTime(double(ns) / 1e9);
             QCoreApplication::processEvents(); // the view's layout and painting, timed below
-            state.ResumeTiming();
         }
     });
-    add("load.shown" + n, [key](benchmark::State& state) {
+    addWindow("load.shown" + n, [key, rows](benchmark::State& state) {
         Fixture& f = Prepare(key);
         for (auto _ : state) {
-            f.dlg->LoadDirList();
+            QElapsedTimer clock;
+            if (RunUntilIdle(*f.dlg, clock, [&] { f.dlg->LoadDirList(); }) < 0 || f.dlg->GetItemCount() != rows)
+                state.SkipWithError("the list is not complete");
             QCoreApplication::processEvents();
+            state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
         }
     });
     for (const bool lock : { false, true })
@@ -198,12 +285,18 @@ void RegisterAll(int rows)
             for (auto _ : state)
                 benchmark::DoNotOptimize(ScheduleReadFloor(f.folders, lock));
         });
-    add("tick.program" + n, [key](benchmark::State& state) {
+    addWindow("tick.program" + n, [key](benchmark::State& state) {
         Fixture& f = Prepare(key);
         for (auto _ : state) {
-            g_nLastMinute = -1; // so the tick runs a pass
-            f.dlg->OnTimer();
-            f.dlg->Timer().stop();
+            QElapsedTimer clock;
+            const qint64 ns = RunUntilIdle(*f.dlg, clock, [&] {
+                g_nLastMinute = -1; // so the tick runs a pass
+                f.dlg->OnTimer();
+                f.dlg->Timer().stop();
+            });
+            if (ns < 0 || g_nLastMinute < 0)
+                state.SkipWithError("the pass did not run or end");
+            state.SetIterationTime(double(ns) / 1e9);
         }
         if (g_nAlertTicks != 0)
             state.SkipWithError("a reminder fired during the pass");
@@ -235,31 +328,95 @@ void RegisterAll(int rows)
     });
 }
 
-// Runs op from the event loop with the watchdog on, once per iteration, and times it until it
-// returns (when the operation is complete). The loop then runs a few ms more, so the layout and
-// painting the operation left behind count to its stall. Keeps the longest stall under the
-// benchmark's name.
-void RunWatched(benchmark::State& state, const std::string& name, const std::function<void()>& op,
-                const std::function<void()>& before = {}, const std::function<void()>& after = {})
+// Runs op from the event loop with the watchdog on, once per iteration, and times it until the
+// window's file work is idle again (the operation is complete). The loop then runs a few ms more,
+// so the layout and painting the operation left behind count to its stall. Keeps the longest stall
+// under the benchmark's name. before and after run outside the time and the watch; complete says
+// whether the operation left what it should (the list whole, the pass run).
+void RunWatched(benchmark::State& state, const std::string& name, const std::function<CQuillbrookDlg&()>& window,
+                const std::function<void()>& op, const std::function<void()>& before = {},
+                const std::function<bool()>& complete = {}, const std::function<void()>& after = {})
 {
     double& worst = g_stalls[name];
+    const CpuCounter cpu(state);
     for (auto _ : state) {
         if (before)
             before();
-        QEventLoop loop;
         QElapsedTimer clock;
         g_watchdog->Start();
-        QTimer::singleShot(0, &loop, [&] {
-            clock.start();
-            op();
-            state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
-            QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        });
-        loop.exec();
+        const qint64 ns = RunUntilIdle(window(), clock, op);
+        RunFor(5);
         worst = std::max(worst, g_watchdog->Stop());
+        if (ns < 0)
+            state.SkipWithError("the operation did not end in time");
+        else if (complete && !complete())
+            state.SkipWithError("the operation did not complete");
+        state.SetIterationTime(double(std::max<qint64>(ns, 0)) / 1e9);
         if (after)
             after();
     }
+}
+
+// The folders of a tree in list order, as the tree's own folder names them (not through a mount).
+QStringList BackingFolders(const Fixture& f)
+{
+    QStringList folders;
+    for (const std::string& folder : f.folders)
+        folders.append(f.backing + QFile::decodeName(QByteArray::fromStdString(folder)).mid(f.tree.root.size()));
+    return folders;
+}
+
+// How many of the folders' schedules are still due at now.
+int StillDue(const QStringList& folders, qint64 now)
+{
+    int due = 0;
+    for (const DueState state : CheckDueParallel(folders, now))
+        due += state != DueState::NotDue;
+    return due;
+}
+
+// A pass that fired more folders than it opens ends with one message naming them: the only
+// message a run may show. True when exactly that one was shown; the record is emptied.
+bool OnlyNotOpenedMessage()
+{
+    const QString pattern = QString(kMsgNotOpened).section(QStringLiteral("%d"), 1);
+    const bool ok = g_messages->messages.size() == 1 && g_messages->messages.first().endsWith(pattern);
+    g_messages->messages.clear();
+    return ok;
+}
+
+// Every folder due, written again before each run (outside the time); the pass fires them all.
+// Its floor: per schedule file, the read, the atomic rewrite and the read again of a firing, 16
+// at once.
+void RegisterDueFigures(bool share, int rows, int repetitions)
+{
+    const std::string n = SizeSuffix(rows);
+    const std::string key = Key(share, rows, true);
+    const std::string place = share ? "share." : "local.";
+    benchmark::RegisterBenchmark((place + "duefloor" + n).c_str(), [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ParallelFireFloor(f.timerFiles, kReaders));
+    })->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(repetitions);
+    const std::string name = place + "duepass" + n;
+    benchmark::RegisterBenchmark(name.c_str(), [key, name, share](benchmark::State& state) {
+        Fixture& f = Prepare(key);
+        const QStringList folders = BackingFolders(f);
+        RunWatched(state, name, [&]() -> CQuillbrookDlg& { return *f.dlg; }, [&] {
+            g_nLastMinute = -1; // so the tick runs a pass
+            f.dlg->OnTimer();
+            f.dlg->Timer().stop();
+        }, [&] {
+            if (!RewriteBenchSchedules(f.tree, f.backing))
+                Fail("cannot write the schedules again");
+            if (share)
+                QThread::msleep(1100); // the mount's cached sizes and names expire after a second
+            g_nAlertTicks = 0;
+            g_messages->messages.clear();
+        }, [&] {
+            return g_nLastMinute >= 0 && StillDue(folders, g_tNow) == 0 && OnlyNotOpenedMessage();
+        }, [&] { g_nAlertTicks = 0; });
+    })->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(repetitions);
 }
 
 // The window's figures, on a local tree or on the share: each operation until complete, and the
@@ -280,22 +437,40 @@ void RegisterWindowFigures(bool share, int rows, int repetitions)
     };
     add(place + "floor2" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
+        const CpuCounter cpu(state);
         for (auto _ : state)
             benchmark::DoNotOptimize(ParallelReadFloor(f.bothFiles, kReaders));
     }, false);
     add(place + "floor1" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
+        const CpuCounter cpu(state);
         for (auto _ : state)
             benchmark::DoNotOptimize(ParallelReadFloor(f.timerFiles, kReaders));
     }, false);
     // The file work alone, on worker threads: the load's scan and row texts, the pass's check.
     add(place + "workers.load" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
+        const CpuCounter cpu(state);
         for (auto _ : state)
             benchmark::DoNotOptimize(ReadRowsParallel(ScanRowsParallel(f.tree.root).folders).size());
     }, false);
+    // Its two halves: the scan of the tree (enumerations and attribute queries), the rows' files.
+    add(place + "workers.scan" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        const CpuCounter cpu(state);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ScanRowsParallel(f.tree.root).folders.size());
+    }, false);
+    add(place + "workers.rows" + n, [key](benchmark::State& state) {
+        const Fixture& f = Prepare(key);
+        const QStringList folders = ScanRowsParallel(f.tree.root).folders;
+        const CpuCounter cpu(state);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(ReadRowsParallel(folders).size());
+    }, false);
     add(place + "workers.check" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
+        const CpuCounter cpu(state);
         QStringList folders;
         for (const std::string& folder : f.folders)
             folders.append(QFile::decodeName(QByteArray::fromStdString(folder)));
@@ -306,38 +481,121 @@ void RegisterWindowFigures(bool share, int rows, int repetitions)
     add(startup, [key, startup, rows](benchmark::State& state) {
         Fixture& f = Prepare(key);
         std::unique_ptr<CQuillbrookDlg> dlg;
-        RunWatched(state, startup, [&] {
-            dlg->OnInitDialog(f.tree.root);
-            dlg->show();
+        RunWatched(state, startup, [&]() -> CQuillbrookDlg& { return *dlg; }, [&] {
+            // As the program starts: the window shown at once, the rows coming in.
+            dlg->OnInitDialog(f.tree.root, true);
             dlg->Timer().stop();
         }, [&] { dlg = std::make_unique<CQuillbrookDlg>(); },
-           [&] {
-               if (dlg->GetItemCount() != rows)
-                   state.SkipWithError("the list is not complete");
-               dlg.reset();
-           });
+           [&] { return dlg->GetItemCount() == rows; },
+           [&] { dlg.reset(); });
     }, true);
     const std::string reload = place + "reload" + n;
-    add(reload, [key, reload](benchmark::State& state) {
+    add(reload, [key, reload, rows](benchmark::State& state) {
         Fixture& f = Prepare(key);
-        RunWatched(state, reload, [&] { f.dlg->OnReload(); });
+        RunWatched(state, reload, [&]() -> CQuillbrookDlg& { return *f.dlg; }, [&] { f.dlg->OnReload(); }, {},
+                   [&] { return f.dlg->GetItemCount() == rows; });
     }, true);
     const std::string pass = place + "pass" + n;
     add(pass, [key, pass](benchmark::State& state) {
         Fixture& f = Prepare(key);
-        RunWatched(state, pass, [&] {
+        RunWatched(state, pass, [&]() -> CQuillbrookDlg& { return *f.dlg; }, [&] {
             g_nLastMinute = -1; // so the tick runs a pass
             f.dlg->OnTimer();
             f.dlg->Timer().stop();
-        });
+        }, {}, [] { return g_nLastMinute >= 0; });
         if (g_nAlertTicks != 0)
             state.SkipWithError("a reminder fired during the pass");
     }, true);
     const std::string search = place + "search" + n;
     add(search, [key, search](benchmark::State& state) {
         Fixture& f = Prepare(key);
-        RunWatched(state, search, [&] { f.dlg->OnSearch(); });
+        RunWatched(state, search, [&]() -> CQuillbrookDlg& { return *f.dlg; }, [&] { f.dlg->OnSearch(); });
     }, true);
+}
+
+// A folder on the share that stops answering (every call on a path in it waits until released),
+// in a window on the tree whose every folder is due. One run: the pass, a reload to the end, a
+// second reload and, while it is under way, the close.
+struct StuckRun
+{
+    double pass = -1;       // the pass until complete, ms
+    double lastOpened = -1; // the last folder opened, ms after the pass began
+    int opened = 0;
+    int stillDue = -1;      // folders whose schedule was not advanced (only the stuck one should be)
+    bool message = false;   // the one message of a pass that opened only the first folders
+    double reload1Call = -1, reload1 = -1; // the first reload's call, and until the list is complete
+    int rows = -1;
+    bool stuckPathOnly = false; // the stuck folder's row came with its path only
+    double reload2Call = -1, closeCall = -1, destroy = -1;
+    double stall = -1;      // the longest stall from the pass to the window's end
+};
+
+StuckRun RunStuck(Fixture& f, FaultFileSystem& fs)
+{
+    StuckRun run;
+    if (!RewriteBenchSchedules(f.tree, f.backing))
+        Fail("cannot write the schedules again");
+    QThread::msleep(1100); // the mount's cached sizes and names expire after a second
+    const int rows = f.tree.Rows();
+    auto dlg = std::make_unique<CQuillbrookDlg>();
+    QElapsedTimer clock;
+    if (RunUntilIdle(*dlg, clock, [&] {
+            dlg->OnInitDialog(f.tree.root, true);
+            dlg->Timer().stop();
+        }) < 0 || dlg->GetItemCount() != rows)
+        Fail("the list did not load");
+    // The third row: the first openings come after it, and nearly every row.
+    const int stuckRow = 2;
+    const QString stuckRelative = dlg->GetItemText(stuckRow, 0);
+    fs.BlockUnder(dlg->RowFolder(stuckRow) + u'/');
+    g_nAlertTicks = 0;
+    g_messages->messages.clear();
+    g_shell->openedNs.clear();
+    const auto ms = [](qint64 ns) { return double(ns) / 1e6; };
+
+    g_watchdog->Start();
+    const qint64 begin = g_clock.nsecsElapsed();
+    run.pass = ms(RunUntilIdle(*dlg, clock, [&] {
+        g_nLastMinute = -1;
+        dlg->OnTimer();
+        dlg->Timer().stop();
+    }));
+    run.opened = int(g_shell->openedNs.size());
+    if (!g_shell->openedNs.empty())
+        run.lastOpened = ms(g_shell->openedNs.back() - begin);
+    run.stillDue = StillDue(BackingFolders(f), g_tNow);
+    run.message = OnlyNotOpenedMessage();
+    g_nAlertTicks = 0;
+
+    QElapsedTimer call;
+    run.reload1 = ms(RunUntilIdle(*dlg, clock, [&] {
+        call.start();
+        dlg->OnReload();
+        run.reload1Call = ms(call.nsecsElapsed());
+    }));
+    run.rows = dlg->GetItemCount();
+    const int row = dlg->Rows().Find(stuckRelative);
+    run.stuckPathOnly = row >= 0 && dlg->GetItemText(row, 1).isEmpty() && dlg->GetItemText(row, 2).isEmpty();
+
+    QTimer::singleShot(0, [&] {
+        call.start();
+        dlg->OnReload();
+        run.reload2Call = ms(call.nsecsElapsed());
+    });
+    RunFor(500); // the second load under way, a worker on the stuck folder
+    QTimer::singleShot(0, [&] {
+        call.start();
+        dlg->reject();
+        run.closeCall = ms(call.nsecsElapsed());
+        call.start();
+        dlg.reset();
+        run.destroy = ms(call.nsecsElapsed());
+    });
+    RunFor(50);
+    run.stall = g_watchdog->Stop();
+    fs.Release();
+    RunFor(200); // the workers let go finish into their own state
+    return run;
 }
 
 // Keeps the median of every benchmark (in ms) for the summary.
@@ -382,13 +640,25 @@ void Verdict(bool ok)
 
 } // namespace
 
+// The offscreen platform says this each time a window is shown: not worth a line in the figures.
+QtMessageHandler g_qtHandler = nullptr;
+
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (g_qtHandler && !text.contains(QStringLiteral("propagateSizeHints")))
+        g_qtHandler(type, context, text);
+}
+
 int main(int argc, char** argv)
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    g_qtHandler = qInstallMessageHandler(QuietHandler);
     QString program = QStringLiteral(QB_PROGRAM_PATH);
     int memoryRuns = 5;
     QString shareBacking, shareRoot; // the share's own folder, and the mount that reads it slowly
     int shareRepetitions = 3;
+    int stuckRepetitions = 3;
+    int dueRepetitions = 3; // 0: no tree with every folder due (nor the stuck folder)
     bool large = true; // --small: the 1,000-row trees only
     bool shareOnly = false; // --share_only: the share's figures alone (a second share beside the first)
     std::string shareName = "share"; // --share_name: the share's name in the table
@@ -417,6 +687,10 @@ int main(int argc, char** argv)
             shareOnly = true;
         else if (arg.rfind("--share_name=", 0) == 0)
             shareName = arg.substr(13);
+        else if (arg.rfind("--due_repetitions=", 0) == 0)
+            dueRepetitions = std::atoi(arg.c_str() + 18);
+        else if (arg.rfind("--stuck_repetitions=", 0) == 0)
+            stuckRepetitions = std::atoi(arg.c_str() + 20);
         else if (arg.rfind("--share_repetitions=", 0) == 0)
             shareRepetitions = std::max(1, std::atoi(arg.c_str() + 20));
         else
@@ -430,6 +704,9 @@ int main(int argc, char** argv)
     RecordingMessagePort messages;
     QuietShellPort shell;
     SetShellPort(&shell);
+    g_messages = &messages;
+    g_shell = &shell;
+    g_clock.start();
 
     QTemporaryDir base;
     if (!base.isValid())
@@ -447,12 +724,18 @@ int main(int argc, char** argv)
         if (!shareOnly)
             SetUpFixture(base.path(), base.path(), false, rows / 50, 50);
     }
+    // Every folder due: 20,000 on the local disk, 1,000 on the share.
+    const int localDue = large ? 20000 : 1000;
+    if (dueRepetitions > 0 && !shareOnly)
+        SetUpFixture(base.path(), base.path(), false, localDue / 50, 50, true);
     const bool share = !shareBacking.isEmpty() && !shareRoot.isEmpty();
     if (share) {
         std::printf("building the trees on the share %s ...\n", qPrintable(shareRoot));
         std::fflush(stdout);
         for (const int rows : sizes)
             SetUpFixture(shareBacking, shareRoot, true, rows / 50, 50);
+        if (dueRepetitions > 0)
+            SetUpFixture(shareBacking, shareRoot, true, 20, 50, true);
     }
     for (const int rows : sizes) {
         if (!shareOnly) {
@@ -462,9 +745,24 @@ int main(int argc, char** argv)
         if (share)
             RegisterWindowFigures(true, rows, shareRepetitions);
     }
+    if (dueRepetitions > 0) {
+        RegisterDueFigures(false, localDue, dueRepetitions);
+        if (share)
+            RegisterDueFigures(true, 1000, std::min(dueRepetitions, shareRepetitions));
+    }
 
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    // A folder on the share that stops answering: on its own, after the rest, since the fault
+    // layer stays the program's file system until the end (workers it held may still call it).
+    std::vector<StuckRun> stuckRuns;
+    std::unique_ptr<FaultFileSystem> faults;
+    if (share && dueRepetitions > 0 && stuckRepetitions > 0) {
+        faults = std::make_unique<FaultFileSystem>();
+        for (int i = 0; i < stuckRepetitions; ++i)
+            stuckRuns.push_back(RunStuck(g_fixtures.at(Key(true, 1000, true)), *faults));
+    }
 
     // Peak memory of the real program: empty root, then the two trees.
     std::map<int, long> peak;
@@ -544,17 +842,30 @@ int main(int argc, char** argv)
                 "once; stall: the longest the event loop answered nothing (target <= 100 ms)\n", kReaders);
     std::printf("%-6s %-24s %6s %10s %10s %6s %7s %9s\n", "place", "figure", "rows", "floor16 ms", "program ms",
                 "ratio", "target", "stall ms");
-    struct WindowFigure { const char* label; const char* program; const char* floor; double target; };
+    struct WindowFigure { const char* label; const char* program; const char* floor; };
     const WindowFigure windowFigures[] = {
-        { "start-up list", "startup", "floor2", 4.0 },
-        { "reload", "reload", "floor2", 4.0 },
-        { "pass, nothing due", "pass", "floor1", 2.0 },
-        { "search, nine terms", "search", nullptr, 0.0 },
+        { "start-up list", "startup", "floor2" },
+        { "reload", "reload", "floor2" },
+        { "pass, nothing due", "pass", "floor1" },
+        { "pass, every folder due", "duepass", "duefloor" },
+        { "search, nine terms", "search", nullptr },
+    };
+    // The judged figures: the ratio's target (0: the stall only), the stall's always 100 ms.
+    const auto windowTarget = [](bool onShare, const std::string& program, int rows) -> double {
+        if (onShare && rows == 10000)
+            return program == "startup" || program == "reload" ? 4.0 : program == "pass" ? 2.0 : -1;
+        if (onShare && rows == 1000 && program == "duepass")
+            return 2.0;
+        if (!onShare && rows == 10000 && program == "startup")
+            return 1.3;
+        if (!onShare && rows == 20000 && program == "duepass")
+            return 0;
+        return -1;
     };
     for (const bool onShare : { false, true }) {
         const std::string place = onShare ? "share." : "local.";
         for (const WindowFigure& fig : windowFigures) {
-            for (const int rows : { 1000, 10000 }) {
+            for (const int rows : { 1000, 10000, 20000 }) {
                 const std::string n = SizeSuffix(rows);
                 const std::string name = place + fig.program + n;
                 const double p = get(name);
@@ -565,16 +876,37 @@ int main(int argc, char** argv)
                 char ratio[16] = "", target[16] = "";
                 if (f > 0)
                     std::snprintf(ratio, sizeof ratio, "%.2f", p / f);
-                const bool judged = onShare && rows == 10000;
-                if (judged && f > 0)
-                    std::snprintf(target, sizeof target, "<= %g", fig.target);
+                double goal0 = windowTarget(onShare, fig.program, rows);
+                const double& goal = goal0;
+                if (goal > 0 && f <= 0)
+                    goal0 = -1; // its floor was filtered out: nothing to judge against
+                if (goal > 0 && f > 0)
+                    std::snprintf(target, sizeof target, "<= %g", goal);
                 std::printf("%-6s %-24s %6d %10s %10.2f %6s %7s %9.1f", onShare ? shareName.c_str() : "local", fig.label,
                             rows, f > 0 ? QByteArray::number(f, 'f', 2).constData() : "", p, ratio, target, stall);
-                if (judged)
-                    Verdict((f <= 0 || p / f <= fig.target) && stall <= 100);
+                if (goal >= 0)
+                    Verdict((goal == 0 || f <= 0 || p / f <= goal) && stall <= 100);
                 else
                     std::printf("\n");
             }
+        }
+    }
+    std::printf("floor16 of a pass with every folder due: per schedule file the read, the rewrite (a new sibling\n"
+                "written, synced and renamed over it) and the read again of a firing\n");
+    if (!stuckRuns.empty()) {
+        std::printf("\na folder on the share stops answering (every call in it waits), 1,000 folders all due, %d runs;\n"
+                    "ms, the stall over the whole run (targets: every other folder fired, each call <= 200 ms, stall <= 100)\n",
+                    int(stuckRuns.size()));
+        std::printf("%4s %8s %8s %6s %6s %4s %8s %8s %6s %5s %8s %7s %8s %7s\n", "run", "pass", "lastopen", "opened",
+                    "notadv", "msg", "reload1", "r1 call", "rows", "path", "r2 call", "close", "destroy", "stall");
+        int i = 0;
+        for (const StuckRun& r : stuckRuns) {
+            std::printf("%4d %8.1f %8.1f %6d %6d %4s %8.1f %8.2f %6d %5s %8.2f %7.2f %8.2f %7.1f", ++i, r.pass,
+                        r.lastOpened, r.opened, r.stillDue, r.message ? "ok" : "no", r.reload1, r.reload1Call, r.rows,
+                        r.stuckPathOnly ? "yes" : "no", r.reload2Call, r.closeCall, r.destroy, r.stall);
+            Verdict(r.pass >= 0 && r.stillDue == 1 && r.message && r.rows == 1000 && r.stuckPathOnly
+                    && r.reload1Call <= 200 && r.reload2Call <= 200 && r.closeCall <= 200 && r.destroy <= 200
+                    && r.stall <= 100);
         }
     }
     if (!share)
@@ -585,8 +917,8 @@ int main(int argc, char** argv)
             std::printf("%-28s %6d %9.1f MiB\n", rows == 0 ? "empty root" : "rows shown", rows, kib / 1024.0);
         if (peak[0] > 0 && peak[10000] > 0 && peak[1000] > 0) {
             const double excess = (peak[10000] - peak[0]) / 1024.0;
-            std::printf("%-28s %6d %9.1f MiB  <= 40", "above the empty root", 10000, excess);
-            Verdict(excess <= 40);
+            std::printf("%-28s %6d %9.1f MiB  <= 10", "above the empty root", 10000, excess);
+            Verdict(excess <= 10);
             const double small = (peak[1000] - peak[0]) / 1024.0;
             std::printf("%-28s %6s %9.2f", "growth 1,000 -> 10,000", "", small > 0 ? excess / small : 0.0);
             Verdict(small <= 0 || excess / small <= 12);

@@ -32,10 +32,11 @@ QString Description(int category, int folder)
         + pool.mid(b, 45);
 }
 
-// A schedule of one of the four kinds whose next trigger lies 1 to 200 days ahead.
-QString Schedule(int index, std::time_t now)
+// A schedule of one of the four kinds whose next trigger lies 1 to 200 days ahead (or back).
+QString Schedule(int index, std::time_t now, bool due)
 {
-    const std::time_t ahead = now + std::time_t(1 + index % 200) * 86400;
+    const std::time_t days = std::time_t(1 + index % 200) * 86400;
+    const std::time_t ahead = due ? now - days : now + days;
     std::tm tm {};
     ::localtime_r(&ahead, &tm);
     const int year = tm.tm_year + 1900, month = tm.tm_mon + 1, day = tm.tm_mday;
@@ -66,7 +67,21 @@ bool BuildBenchTree(const BenchTree& tree)
             const QString folder = tree.root + u'/' + relative;
             if (!WriteUtf16File(folder + QStringLiteral("/Quillbrook.desc"), Description(c, f))
                 || !WriteUtf16File(folder + QStringLiteral("/Quillbrook.Timer"),
-                                   Schedule(c * tree.foldersPerCategory + f, now)))
+                                   Schedule(c * tree.foldersPerCategory + f, now, tree.due)))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool RewriteBenchSchedules(const BenchTree& tree, const QString& root)
+{
+    const std::time_t now = std::time(nullptr);
+    for (int c = 0; c < tree.categories; ++c) {
+        const QString category = QStringLiteral("类别%1").arg(c, 3, 10, QChar(u'0'));
+        for (int f = 0; f < tree.foldersPerCategory; ++f) {
+            const QString file = root + u'/' + category + QStringLiteral("/文件夹%1/Quillbrook.Timer").arg(f, 2, 10, QChar(u'0'));
+            if (!WriteUtf16File(file, Schedule(c * tree.foldersPerCategory + f, now, tree.due)))
                 return false;
         }
     }

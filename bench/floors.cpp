@@ -127,6 +127,51 @@ long ParallelReadFloor(const std::vector<std::string>& paths, int readers)
     return bytes;
 }
 
+namespace {
+
+long FireOne(const std::string& path)
+{
+    char content[4096];
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    const ssize_t n = ::read(fd, content, sizeof content);
+    ::close(fd);
+    if (n <= 0)
+        return 0;
+    const std::string temp = path + ".floor~";
+    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0)
+        return 0;
+    const bool ok = ::write(out, content, size_t(n)) == n && ::fsync(out) == 0;
+    if (::close(out) != 0 || !ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    return n + ReadWhole(path.c_str(), false);
+}
+
+} // namespace
+
+long ParallelFireFloor(const std::vector<std::string>& paths, int readers)
+{
+    std::atomic<size_t> next { 0 };
+    std::atomic<long> bytes { 0 };
+    const auto fire = [&] {
+        long mine = 0;
+        for (size_t i = next++; i < paths.size(); i = next++)
+            mine += FireOne(paths[i]);
+        bytes += mine;
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < readers; ++i)
+        threads.emplace_back(fire);
+    fire();
+    for (std::thread& thread : threads)
+        thread.join();
+    return bytes;
+}
+
 int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms)
 {
     int matching = 0;

@@ -17,5 +17,10 @@ long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock);
 // each taking the next path in turn: the least a program reading these files in parallel waits.
 long ParallelReadFloor(const std::vector<std::string>& paths, int readers);
 
+// The file work of firing a folder, for every file of paths, with readers threads each taking the
+// next path in turn: the file read; replaced atomically by the same bytes (a new sibling created,
+// written, synced, closed and renamed over it); read again. Returns the bytes read.
+long ParallelFireFloor(const std::vector<std::string>& paths, int readers);
+
 // Per row, counts the non-empty terms that occur in its text; returns the rows with any.
 int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms);
