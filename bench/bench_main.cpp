@@ -547,7 +547,7 @@ StuckRun RunStuck(Fixture& f, FaultFileSystem& fs)
     // The third row: the first openings come after it, and nearly every row.
     const int stuckRow = 2;
     const QString stuckRelative = dlg->GetItemText(stuckRow, 0);
-    fs.BlockUnder(dlg->RowFolder(stuckRow) + u'/');
+    fs.BlockUnder(dlg->RowFolder(stuckRow));
     g_nAlertTicks = 0;
     g_messages->messages.clear();
     g_shell->openedNs.clear();
