@@ -12,15 +12,7 @@ program=${1:-$here/build/default/quillbrook}
 out="$here/docs/screens"
 mkdir -p "$out"
 
-need=()
-for p in xvfb openbox tint2 xfce4-notifyd xdotool x11-utils imagemagick dbus fonts-noto-cjk; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+"$here/scripts/install-deps.sh" xvfb openbox tint2 xfce4-notifyd xdotool x11-utils imagemagick dbus fonts-noto-cjk
 
 work=$(mktemp -d)
 pids=()
