@@ -68,18 +68,25 @@ private:
     bool m_open = false;
 };
 
+// A share's rules on the local disk: open files are neither replaced nor removed.
+class FileServer : public ::testing::Test
+{
+protected:
+    void SetUp() override { fs.windowsRules = true; }
+
+    ScopedTimeZone tz { "Asia/Shanghai" };
+    TempTree tree;
+    RecordingMessagePort messages;
+    FaultFileSystem fs;
+};
+
 } // namespace
 
 // Every write held the old file open while renaming the new one over it, and a damaged file was
 // removed while held: on a share each of them failed, so no reminder fired and nothing was saved.
-TEST(FileServer, EveryWriteAndTheRemovalOfADamagedFileGoThroughWhereOpenFilesStay)
+TEST_F(FileServer, EveryWriteAndTheRemovalOfADamagedFileGoThroughWhereOpenFilesStay)
 {
-    ScopedTimeZone tz("Asia/Shanghai");
     MakeLocalTime(2024, 9, 23, 9, 5, 0, g_tNow); // the stored trigger is due
-    TempTree tree;
-    RecordingMessagePort messages;
-    FaultFileSystem fs;
-    fs.windowsRules = true;
     SetDamageRecheckPause([] {});
     const QString folder = tree.Root();
     const QString desc = JoinPath(folder, kDescFileName);
@@ -123,14 +130,9 @@ TEST(FileServer, EveryWriteAndTheRemovalOfADamagedFileGoThroughWhereOpenFilesSta
 
 // A reader on another machine keeps the file open for a moment: the write waits for it, within
 // about half a second, and then fails with its message, the old file whole and no temporary left.
-TEST(FileServer, AFileAnotherClientHasOpenIsReplacedOnceClosedOrTheWriteFailsWithinABound)
+TEST_F(FileServer, AFileAnotherClientHasOpenIsReplacedOnceClosedOrTheWriteFailsWithinABound)
 {
-    ScopedTimeZone tz("Asia/Shanghai");
     MakeLocalTime(2024, 9, 20, 10, 0, 0, g_tNow);
-    TempTree tree;
-    RecordingMessagePort messages;
-    FaultFileSystem fs;
-    fs.windowsRules = true;
     const QString folder = tree.Root();
     const QString timer = JoinPath(folder, kTimerFileName);
     tree.WriteText(kTimerFileName, kDue);
@@ -163,14 +165,9 @@ TEST(FileServer, AFileAnotherClientHasOpenIsReplacedOnceClosedOrTheWriteFailsWit
 // Letting go of the file for the rename (or the removal) let go of the only lock: a second
 // instance could read the old schedule and fire it again, or put a file there that the removal
 // of a damaged one then deleted. The folder's lock keeps writers out meanwhile; readers come in.
-TEST(FileServer, WhileTheFileIsLetGoForItsRenameOrRemovalASecondWriterIsStillKeptOut)
+TEST_F(FileServer, WhileTheFileIsLetGoForItsRenameOrRemovalASecondWriterIsStillKeptOut)
 {
-    ScopedTimeZone tz("Asia/Shanghai");
     MakeLocalTime(2024, 9, 23, 9, 5, 0, g_tNow);
-    TempTree tree;
-    RecordingMessagePort messages;
-    FaultFileSystem fs;
-    fs.windowsRules = true;
     SetDamageRecheckPause([] {});
     const QString folder = tree.Root();
     const QString timer = JoinPath(folder, kTimerFileName);
@@ -210,7 +207,7 @@ TEST(FileServer, WhileTheFileIsLetGoForItsRenameOrRemovalASecondWriterIsStillKep
 // A client that replaces a file on a share by removing it and renaming the new one in (smbnetfs)
 // can be cut off between the two; the temporary is then the only copy, and the next writer's
 // clean-up deleted it.
-TEST(FileServer, ATemporaryIsKeptWhileItsFileIsMissing)
+TEST(FileServerCleanUp, ATemporaryIsKeptWhileItsFileIsMissing)
 {
     TempTree tree;
     const QString temp = QStringLiteral(".Quillbrook.Timer.qbtmp-3f09a1c2d4e5b687");
