@@ -32,10 +32,13 @@ QString JoinPath(const QString& folder, const QString& name)
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-QString FindEntryPath(const QString& folder, const QString& name)
+QString FindEntryPath(const QString& folder, const QString& name, bool* found)
 {
     const QString exact = JoinPath(folder, name);
-    if (PathExists(exact))
+    const bool there = PathExists(exact);
+    if (found)
+        *found = there;
+    if (there)
         return exact;
     // Of several spellings the same one is found every time, whatever the enumeration's order.
     class Finder final : public EntryVisitor
@@ -54,5 +57,7 @@ QString FindEntryPath(const QString& folder, const QString& name)
         QByteArray m_wanted;
     } finder(EncodeFileName(name));
     Fs().Enumerate(folder, finder);
+    if (found)
+        *found = !finder.found.isEmpty();
     return finder.found.isEmpty() ? exact : JoinPath(folder, DecodeFileName(finder.found));
 }

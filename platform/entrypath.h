@@ -11,5 +11,5 @@ QString JoinPath(const QString& folder, const QString& name);
 // The path of folder's entry called name, ASCII letters compared without case: the entry spelt
 // exactly so when there is one, otherwise the other spelling first in byte order (so every caller
 // finds the same one). When there is none, or the folder cannot be read, folder + name as given:
-// the spelling a new file gets. Shows nothing.
-QString FindEntryPath(const QString& folder, const QString& name);
+// the spelling a new file gets. Shows nothing. found, when given, tells whether an entry was found.
+QString FindEntryPath(const QString& folder, const QString& name, bool* found = nullptr);

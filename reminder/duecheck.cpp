@@ -2,12 +2,13 @@
 
 #include "platform/exclusivefile.h"
 #include "platform/fileattr.h"
+#include "platform/filestamp.h"
 #include "schedule/schedule.h"
 #include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
 
-DueState CheckDue(const QString& folder, qint64 now)
+DueState CheckDue(const QString& folder, qint64 now, ScheduleRead* read)
 {
     // The procedure's load steps: an open without sharing, one buffer's worth, the lines.
     QString path;
@@ -15,14 +16,21 @@ DueState CheckDue(const QString& folder, qint64 now)
     if (!OpenScheduleFile(folder, file, CFile::modeRead, path))
         return PathExists(path) ? DueState::Unreadable : DueState::NotDue;
     const QString text = ReadUnicodeText(file);
-    file.Close();
     QStringList lines;
     SplitLines(text, lines);
     if (lines.size() < 3)
         return DueState::Unreadable; // the procedure looks again, and removes it and says so
     ScheduleRecord record;
     record.Decode(lines);
-    return RecordIsDue(record, now) ? DueState::Due : DueState::NotDue;
+    if (!RecordIsDue(record, now))
+        return DueState::NotDue;
+    if (read) {
+        // Which file was read, while it is still held: the firing writes only while it is there.
+        if (!GetFileStamp(path, read->stamp))
+            return DueState::Unreadable;
+        read->record = std::move(record);
+    }
+    return DueState::Due;
 }
 
 std::vector<DueState> CheckDueParallel(const QStringList& folders, qint64 now, int threads,

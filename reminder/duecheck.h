@@ -15,8 +15,10 @@ enum class DueState : unsigned char {
 };
 
 // Reads the folder's schedule file as the firing procedure does, and tells what that procedure
-// would find at now, without writing, removing or showing anything.
-DueState CheckDue(const QString& folder, qint64 now);
+// would find at now, without writing, removing or showing anything. A due file's record and stamp
+// go into read, when given, for ProcessReadSchedule.
+struct ScheduleRead;
+DueState CheckDue(const QString& folder, qint64 now, ScheduleRead* read = nullptr);
 
 // CheckDue for every folder on worker threads; the states in list order. Cancelled, the folders
 // not yet read count as Unreadable (their procedure then reads them itself).

@@ -3,6 +3,7 @@
 #include "platform/programstate.h"
 #include "reminder/reminder.h"
 #include "schedule/rowlist.h"
+#include "schedule/schedulerecord.h"
 
 #include <QHash>
 
@@ -116,11 +117,15 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                     out.passedOver = true; // under edit: the settings dialog may be writing its file
                 } else {
                     const QString folder = state->root + out.relative;
-                    out.state = CheckDue(folder, state->now);
+                    ScheduleRead read;
+                    out.state = CheckDue(folder, state->now, &read);
                     if (out.state != DueState::NotDue && state->WaitForEarlierMessages(i) && state->rows.Commit(i)) {
                         AskingPort port(*state, i);
                         const ThreadMessagePort scope(port);
-                        out.fired = AdvanceDueReminder(folder, out.schedText, out.nextText, &out.dueText, &out.fault);
+                        // A due file is fired from the check's read; an unreadable one goes through
+                        // the procedure's own load steps, which say what is wrong with it.
+                        out.fired = AdvanceDueReminder(folder, out.schedText, out.nextText, &out.dueText, &out.fault,
+                                                       out.state == DueState::Due ? &read : nullptr);
                         out.said = port.Said();
                         if (out.fired)
                             out.batch = FolderBatch(folder);

@@ -19,8 +19,10 @@ bool FireDueReminder(const QString& folder, QString& schedText, QString& nextTex
 }
 
 bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText,
-                        ScheduleFault* fault)
+                        ScheduleFault* fault, const ScheduleRead* read)
 {
+    if (read)
+        return ProcessReadSchedule(folder, *read, schedText, nextText, fault, dueText);
     if (!ProcessDueSchedule(folder, fault, dueText))
         return false;
     schedText.clear();
@@ -37,8 +39,12 @@ void OpenFiredFolder(const QString& folder)
 
 QString FolderBatch(const QString& folder)
 {
-    const QString batch = FindEntryPath(folder, kAutoBatName); // AUTO.BAT as well
-    return PathExists(batch) ? batch : QString();
+    bool found = false;
+    const QString batch = FindEntryPath(folder, kAutoBatName, &found); // AUTO.BAT as well
+    // Another spelling was only seen listed: it must also lead somewhere (not a dangling link).
+    if (!found || (batch != JoinPath(folder, kAutoBatName) && !PathExists(batch)))
+        return {};
+    return batch;
 }
 
 void StartFolderBatch(const QString& folder)

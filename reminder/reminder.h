@@ -13,9 +13,10 @@ inline const QString kReminderSummary = QStringLiteral("定时提醒");
 bool FireDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
                      ScheduleFault* fault = nullptr);
 // The two halves of it: advancing a due schedule (and the row's texts), then opening the folder and
-// starting its auto.bat.
+// starting its auto.bat. With read (a check's read of the file that found it due) the file is not
+// read again.
 bool AdvanceDueReminder(const QString& folder, QString& schedText, QString& nextText, QString* dueText = nullptr,
-                        ScheduleFault* fault = nullptr);
+                        ScheduleFault* fault = nullptr, const ScheduleRead* read = nullptr);
 void OpenFiredFolder(const QString& folder);
 // The folder's auto.bat, whatever the case of its name; empty when it has none.
 QString FolderBatch(const QString& folder);

@@ -51,12 +51,21 @@ bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QStr
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault = nullptr);
 // When it fires and dueText is given, dueText receives the trigger that fell due, as the list shows it.
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr, QString* dueText = nullptr);
+
+// ProcessDueSchedule going on from a read of the file that met no fault, instead of reading it
+// again: it writes only while the file is still the one read. When it fires, the row's texts are
+// those GetScheduleTexts gives for the file written, formed without reading it.
+struct ScheduleRead;
+bool ProcessReadSchedule(const QString& folder, const ScheduleRead& read, QString& schedText, QString& nextText,
+                         ScheduleFault* fault = nullptr, QString* dueText = nullptr);
 bool StopSchedule(QString folder, ScheduleFault* fault = nullptr);
 
 // Whether a schedule read from its file fires at now: it has a mode and a count left, and its
 // stored trigger is not later than now or cannot form a time.
 struct ScheduleRecord;
 bool RecordIsDue(const ScheduleRecord& record, qint64 now);
+// The list texts of a record as GetScheduleTexts forms them from a file's.
+void ScheduleTexts(const ScheduleRecord& record, QString& schedText, QString& nextText);
 
 // A file that reads as damaged is looked at again after this pause and removed only when it is
 // still the same file, unchanged and still damaged: another program may be writing it in place.

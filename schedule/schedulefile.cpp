@@ -243,7 +243,7 @@ namespace {
 // WriteScheduleFile; with read, only while the file is still the one read (another instance of
 // the program may have rewritten it since): otherwise nothing is written or said.
 bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const QString& spec, int count, bool weekend,
-                   ScheduleFault* fault, const FileStamp* read)
+                   ScheduleFault* fault, const FileStamp* read, ScheduleRecord* stored = nullptr)
 {
     const QString path = SchedulePath(folder);
     CFile file;
@@ -290,6 +290,8 @@ bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const 
         ShowMessage(FormatMessage(kMsgCreateFailed, { path }));
         return false;
     }
+    if (stored)
+        *stored = record;
     return true;
 }
 
@@ -337,24 +339,12 @@ QString TriggerText(const StoredTrigger& t)
 
 } // namespace
 
-bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
+void ScheduleTexts(const ScheduleRecord& record, QString& schedText, QString& nextText)
 {
-    QStringList lines;
-    switch (LoadSchedule(folder, kDamagedRead, lines, fault)) {
-    case Load::Failed: return false;
-    case Load::NoFile:
-        schedText.clear();
-        nextText.clear();
-        return true;
-    case Load::Lines: break;
-    }
-    ScheduleRecord record;
-    record.count = -1;
-    record.Decode(lines);
     if (record.mode == SCHED_NONE) {
         schedText.clear();
         nextText.clear();
-        return true;
+        return;
     }
     // The next trigger as stored, at the time it fires (on the day of the spring change that can
     // differ from the set time the schedule text shows).
@@ -386,8 +376,56 @@ bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, Sch
         break;
     default: break; // an unknown mode leaves the caller's text
     }
+}
+
+bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault)
+{
+    QStringList lines;
+    switch (LoadSchedule(folder, kDamagedRead, lines, fault)) {
+    case Load::Failed: return false;
+    case Load::NoFile:
+        schedText.clear();
+        nextText.clear();
+        return true;
+    case Load::Lines: break;
+    }
+    ScheduleRecord record;
+    record.count = -1;
+    record.Decode(lines);
+    ScheduleTexts(record, schedText, nextText);
     return true;
 }
+
+namespace {
+
+// The procedure after its load steps, on the record read from the file whose stamp is read.
+bool FireRecord(const QString& folder, const ScheduleRecord& record, const FileStamp& read, ScheduleFault* fault,
+                QString* dueText, ScheduleRecord* stored)
+{
+    if (!RecordIsDue(record, g_tNow))
+        return false;
+    // Due, but a clock beyond the years a trigger can be built in could only lead the rewrite to
+    // delete a sound schedule: fire nothing until the clock is right.
+    if (!ClockCanCarryTriggers()) {
+        Report(fault, ScheduleFault::ClockOutOfRange);
+        return false;
+    }
+
+    if (dueText)
+        *dueText = TriggerText(record.next);
+    int hour, minute;
+    record.TimeOfDay(hour, minute);
+    // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
+    int count = record.count;
+    if (count != -1 && count != std::numeric_limits<int>::min())
+        --count;
+    // Fired only when the file is still the one read: a second instance of the program that read the
+    // same due trigger and wrote first has fired it.
+    return WriteSchedule(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault, &read,
+                         stored);
+}
+
+} // namespace
 
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
 {
@@ -397,27 +435,24 @@ bool ProcessDueSchedule(QString folder, ScheduleFault* fault, QString* dueText)
         return false;
     ScheduleRecord record;
     record.Decode(lines);
-    if (!RecordIsDue(record, g_tNow))
-        return false;
-    const StoredTrigger& n = record.next;
-    // Due, but a clock beyond the years a trigger can be built in could only lead the rewrite to
-    // delete a sound schedule: fire nothing until the clock is right.
-    if (!ClockCanCarryTriggers()) {
-        Report(fault, ScheduleFault::ClockOutOfRange);
-        return false;
-    }
+    return FireRecord(folder, record, read, fault, dueText, nullptr);
+}
 
-    if (dueText)
-        *dueText = TriggerText(n);
-    int hour, minute;
-    record.TimeOfDay(hour, minute);
-    // Counts below -1 stay without limit; the lowest one must not wrap round to a positive count.
-    int count = record.count;
-    if (count != -1 && count != std::numeric_limits<int>::min())
-        --count;
-    // Fired only when the file is still the one read: a second instance of the program that read the
-    // same due trigger and wrote first has fired it.
-    return WriteSchedule(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault, &read);
+bool ProcessReadSchedule(const QString& folder, const ScheduleRead& read, QString& schedText, QString& nextText,
+                         ScheduleFault* fault, QString* dueText)
+{
+    ScheduleRecord stored;
+    if (!FireRecord(folder, read.record, read.stamp, fault, dueText, &stored))
+        return false;
+    // The texts a read of the file just written gives, without reading it: the record goes through
+    // the file's own codec, so they are the same to the character.
+    QStringList lines;
+    SplitLines(stored.Encode().join(QString()), lines);
+    ScheduleRecord reread;
+    reread.count = -1;
+    reread.Decode(lines);
+    ScheduleTexts(reread, schedText, nextText);
+    return true;
 }
 
 bool StopSchedule(QString folder, ScheduleFault* fault)

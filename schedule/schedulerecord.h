@@ -2,6 +2,7 @@
 // The schedule value: a schedule file's four lines as one record with one codec, and the one
 // reading of a mode's details ("2-29", "31", "2024-9-15,3") that the date rules, the list texts
 // and the settings checks share. No file access here; schedule.h's operations do that.
+#include "platform/filesystem.h"
 #include "schedule/schedule.h"
 
 #include <QString>
@@ -63,6 +64,14 @@ struct ScheduleRecord
     // schedule keeps its set time) or cannot be a time of day at all (line 2 then counts as
     // damaged, like a bad date, and line 1 stands).
     void TimeOfDay(int& outHour, int& outMinute) const;
+};
+
+// A schedule file as a reader found it: the record, and which file it was (its stamp, taken while
+// the reader held it).
+struct ScheduleRead
+{
+    ScheduleRecord record;
+    FileStamp stamp;
 };
 
 // True when now (g_tNow) lies in the years a trigger can be built in. Outside them a computation

@@ -6,6 +6,8 @@
 #include "reminder/passjob.h"
 #include "schedule/rowlist.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
+#include "store/textfile.h"
 #include "store/desc.h"
 #include "testsupport.h"
 
@@ -31,12 +33,13 @@ struct Case
 };
 
 // Runs the check on one copy of the folder and the procedure on another, and holds the check to
-// what the procedure did.
+// what the procedure did. A due one is also fired from the check's read on a third copy, which
+// must write the same file and give the texts a read of it gives.
 void Compare(const Case& c)
 {
     SCOPED_TRACE(c.name);
     TempTree tree;
-    for (const char* copy : { "check", "procedure" }) {
+    for (const char* copy : { "check", "procedure", "fromread" }) {
         tree.MakeDir(QString::fromLatin1(copy));
         if (!c.file.isNull())
             tree.WriteText(QString::fromLatin1(copy) + u'/' + kTimerFileName, c.file);
@@ -57,6 +60,18 @@ void Compare(const Case& c)
     case DueState::NotDue: EXPECT_FALSE(acted); break;
     case DueState::Due: EXPECT_TRUE(fired || acted); break;
     case DueState::Unreadable: EXPECT_FALSE(messages.messages.isEmpty()); break;
+    }
+    if (state != DueState::Due)
+        return;
+    ScheduleRead read;
+    ASSERT_EQ(CheckDue(tree.Path(QStringLiteral("fromread")), c.now, &read), DueState::Due);
+    QString schedText, nextText, reread, rereadNext;
+    EXPECT_EQ(ProcessReadSchedule(tree.Path(QStringLiteral("fromread")), read, schedText, nextText), fired);
+    EXPECT_EQ(tree.ReadBytes(QStringLiteral("fromread/") + kTimerFileName), tree.ReadBytes(timer));
+    if (fired) {
+        GetScheduleTexts(tree.Path(QStringLiteral("procedure")), reread, rereadNext);
+        EXPECT_EQ(schedText, reread);
+        EXPECT_EQ(nextText, rereadNext);
     }
 }
 
@@ -99,6 +114,31 @@ TEST(DueCheck, AgreesWithTheFiringProcedureOnEveryKindOfFile)
     HeldFile held(tree.Path(QStringLiteral("f/")) + kTimerFileName);
     ASSERT_TRUE(held.IsHeld());
     EXPECT_EQ(CheckDue(tree.Path(QStringLiteral("f")), trigger - 86400), DueState::Unreadable);
+}
+
+TEST(DueCheck, AFileSavedBetweenTheCheckAndTheFiringIsKept)
+{
+    // The user saves new settings after the check found the old ones due: firing the old record
+    // would put them back.
+    ScopedTimeZone zone("Asia/Shanghai");
+    const qint64 trigger = At(2026, 12, 8, 10, 0);
+    TempTree tree;
+    tree.MakeDir(QStringLiteral("f"));
+    tree.WriteText(QStringLiteral("f/") + kTimerFileName, QStringLiteral("1;10;0;8\r\n2026-12-8,10,0\r\n3\r\n0"));
+    ScheduleRead read;
+    ASSERT_EQ(CheckDue(tree.Path(QStringLiteral("f")), trigger, &read), DueState::Due);
+    g_tNow = trigger;
+    const QString saved = QStringLiteral("0;7;15;1-20\r\n2027-1-20,7,15\r\n-1\r\n1");
+    tree.WriteText(QStringLiteral("f/") + kTimerFileName, saved);
+    RecordingMessagePort messages;
+    QString schedText, nextText;
+    ScheduleFault fault = ScheduleFault::None;
+    EXPECT_FALSE(ProcessReadSchedule(tree.Path(QStringLiteral("f")), read, schedText, nextText, &fault));
+    EXPECT_EQ(fault, ScheduleFault::Changing);
+    EXPECT_TRUE(messages.messages.isEmpty());
+    QString text;
+    ASSERT_TRUE(ReadTextFile(tree.Path(QStringLiteral("f/")) + kTimerFileName, text));
+    EXPECT_EQ(text, saved);
 }
 
 TEST(DueCheck, TheSpringChangeAndZonesFarFromUtc)
