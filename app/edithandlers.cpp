@@ -7,6 +7,7 @@
 #include "schedule/rowlist.h"
 #include "schedule/rowtexts.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 #include "store/desc.h"
 
 QString g_strEditingDir;
@@ -22,6 +23,29 @@ public:
     EditingDirScope(const EditingDirScope&) = delete;
     EditingDirScope& operator=(const EditingDirScope&) = delete;
 };
+
+// The dialog keeps the schedule in its own members; the schedule file takes and gives a record.
+ScheduleRecord DialogSchedule(const DlgCreate& dlg)
+{
+    ScheduleRecord record;
+    record.mode = dlg.m_nMode;
+    record.hour = dlg.m_nHour;
+    record.minute = dlg.m_nMinute;
+    record.spec = dlg.m_strSpec;
+    record.count = dlg.m_nCount;
+    record.weekend = dlg.m_bWeekend ? 1 : 0;
+    return record;
+}
+
+void SetDialogSchedule(DlgCreate& dlg, const ScheduleRecord& record)
+{
+    dlg.m_nMode = record.mode;
+    dlg.m_nHour = record.hour;
+    dlg.m_nMinute = record.minute;
+    dlg.m_strSpec = record.spec;
+    dlg.m_nCount = record.count;
+    dlg.m_bWeekend = record.weekend != 0;
+}
 
 } // namespace
 
@@ -41,9 +65,11 @@ void CQuillbrookDlg::OnSetDescAndTimer()
     const QString folder = g_strRootDir + relative;
     dlg.m_strPath = folder;
     dlg.m_strDesc = GetItemText(row, 1);
-    // On failure (after its own message) the members keep the dialog's defaults.
-    ReadScheduleForEdit(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute, dlg.m_strSpec, dlg.m_nCount,
-                        dlg.m_bWeekend);
+    // The dialog's defaults are the reading's presets; on failure (after its own message) the
+    // members keep them.
+    ScheduleRecord schedule = DialogSchedule(dlg);
+    if (ReadScheduleForEdit(dlg.m_strPath, schedule))
+        SetDialogSchedule(dlg, schedule);
 
     const RowRef ref = RowRef::Of(Rows(), row);
     const EditingDirScope editing(relative);
@@ -59,8 +85,7 @@ void CQuillbrookDlg::OnSetDescAndTimer()
     WriteDirDesc(dlg.m_strPath, dlg.m_strDesc);
     if (sameFolder)
         SetItemText(row, 1, dlg.m_strDesc);
-    const bool scheduleWritten = WriteScheduleFile(dlg.m_strPath, dlg.m_nMode, dlg.m_nHour, dlg.m_nMinute,
-                                                   dlg.m_strSpec, dlg.m_nCount, dlg.m_bWeekend);
+    const bool scheduleWritten = WriteScheduleFile(dlg.m_strPath, DialogSchedule(dlg));
 
     if (!sameFolder) {
         // The user picked another folder: the selected row does not show it, the rebuilt list may.

@@ -6,6 +6,7 @@
 #include "platform/posixfilesystem.h"
 #include "platform/programstate.h"
 #include "schedule/schedule.h"
+#include "schedule/schedulerecord.h"
 #include "store/desc.h"
 #include "store/textfile.h"
 
@@ -134,11 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Run texts = RunReader(folder.Path(), bytes, layout, [&](const QString& f) {
         return GetScheduleTexts(f, schedText, nextText);
     });
-    int mode = -7, hour = -7, minute = -7, count = -7;
-    QString spec = QStringLiteral("kept");
-    bool weekend = true;
+    ScheduleRecord edited { -7, -7, -7, QStringLiteral("kept"), {}, -7, 1 };
     const Run edit = RunReader(folder.Path(), bytes, layout, [&](const QString& f) {
-        return ReadScheduleForEdit(f, mode, hour, minute, spec, count, weekend);
+        return ReadScheduleForEdit(f, edited);
     });
     const Run due = RunReader(folder.Path(), bytes, layout, [](const QString& f) { return ProcessDueSchedule(f); });
     const Run stop = RunReader(folder.Path(), bytes, layout, [](const QString& f) { return StopSchedule(f); });
@@ -167,9 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (damaged)
         FUZZ_CHECK(schedText == QStringLiteral("kept") && nextText == QStringLiteral("kept"));
-    if (!damaged && mode != SCHED_NONE) {
-        FUZZ_CHECK(spec.size() <= 63);
-        FUZZ_CHECK(!spec.contains(QLatin1Char(' ')));
+    if (!damaged && edited.mode != SCHED_NONE) {
+        FUZZ_CHECK(edited.spec.size() <= 63);
+        FUZZ_CHECK(!edited.spec.contains(QLatin1Char(' ')));
     }
 
     // Advancing: a damaged file or one whose next trigger cannot be computed goes, with its

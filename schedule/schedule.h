@@ -44,10 +44,16 @@ enum class ScheduleFault {
 // would not open, or the program's spelling when the folder has none. Shows nothing.
 bool OpenScheduleFile(const QString& folder, CFile& file, CFile::Mode mode, QString& path);
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
-                       ScheduleFault* fault = nullptr);
-bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
-                         bool& weekend, ScheduleFault* fault = nullptr);
+struct ScheduleRecord; // schedule/schedulerecord.h
+
+// Stores the record's mode, time, details, count and weekend flag with the next trigger computed
+// from them; record.next is not read.
+bool WriteScheduleFile(const QString& folder, const ScheduleRecord& record, ScheduleFault* fault = nullptr);
+// Fills record for the settings dialog. The caller's mode, hour and minute are the presets a file
+// that does not yield them keeps; spec, count and weekend start empty. No schedule (no file, or
+// mode -1) gives mode -1 and every other field empty. next receives the stored trigger; weekend
+// comes out 0 or 1. On failure record is left as it was.
+bool ReadScheduleForEdit(const QString& folder, ScheduleRecord& record, ScheduleFault* fault = nullptr);
 bool GetScheduleTexts(QString folder, QString& schedText, QString& nextText, ScheduleFault* fault = nullptr);
 // When it fires and dueText is given, dueText receives the trigger that fell due, as the list shows it.
 bool ProcessDueSchedule(QString folder, ScheduleFault* fault = nullptr, QString* dueText = nullptr);
@@ -62,7 +68,6 @@ bool StopSchedule(QString folder, ScheduleFault* fault = nullptr);
 
 // Whether a schedule read from its file fires at now: it has a mode and a count left, and its
 // stored trigger is not later than now or cannot form a time.
-struct ScheduleRecord;
 bool RecordIsDue(const ScheduleRecord& record, qint64 now);
 // The list texts of a record as GetScheduleTexts forms them from a file's.
 void ScheduleTexts(const ScheduleRecord& record, QString& schedText, QString& nextText);

@@ -242,8 +242,8 @@ namespace {
 
 // WriteScheduleFile; with read, only while the file is still the one read (another instance of
 // the program may have rewritten it since): otherwise nothing is written or said.
-bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const QString& spec, int count, bool weekend,
-                   ScheduleFault* fault, const FileStamp* read, ScheduleRecord* stored = nullptr)
+bool WriteSchedule(const QString& folder, const ScheduleRecord& wanted, ScheduleFault* fault, const FileStamp* read,
+                   ScheduleRecord* stored = nullptr)
 {
     const QString path = SchedulePath(folder);
     CFile file;
@@ -258,9 +258,12 @@ bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const 
         return false;
     }
     TruncateFile(file);
-    ScheduleRecord record { mode, hour, minute, spec, {}, count, weekend ? 1 : 0 };
-    if (mode != SCHED_NONE) {
-        NextTrigger next = ComputeNext(mode, ParseScheduleSpec(mode, spec), hour, minute, record.weekend);
+    ScheduleRecord record = wanted;
+    record.next = {};
+    record.weekend = wanted.weekend != 0 ? 1 : 0;
+    if (record.mode != SCHED_NONE) {
+        NextTrigger next = ComputeNext(record.mode, ParseScheduleSpec(record.mode, record.spec), record.hour,
+                                       record.minute, record.weekend);
         LocalTime lt;
         if (next.ok && !ToLocalTime(next.time, lt))
             next = { g_tNow, false, QStringLiteral("矫正时间发生错误，请注意格式要求！") };
@@ -297,34 +300,26 @@ bool WriteSchedule(const QString& folder, int mode, int hour, int minute, const 
 
 } // namespace
 
-bool WriteScheduleFile(QString folder, int mode, int hour, int minute, QString spec, int count, bool weekend,
-                       ScheduleFault* fault)
+bool WriteScheduleFile(const QString& folder, const ScheduleRecord& record, ScheduleFault* fault)
 {
-    return WriteSchedule(folder, mode, hour, minute, spec, count, weekend, fault, nullptr);
+    return WriteSchedule(folder, record, fault, nullptr);
 }
 
-bool ReadScheduleForEdit(QString folder, int& mode, int& hour, int& minute, QString& spec, int& count,
-                         bool& weekend, ScheduleFault* fault)
+bool ReadScheduleForEdit(const QString& folder, ScheduleRecord& record, ScheduleFault* fault)
 {
     QStringList lines;
-    ScheduleRecord record { mode, hour, minute, QString(), {}, 0, 0 };
+    ScheduleRecord read { record.mode, record.hour, record.minute, QString(), {}, 0, 0 };
     switch (LoadSchedule(folder, kDamagedRead, lines, fault)) {
     case Load::Failed: return false;
-    case Load::NoFile: record.mode = SCHED_NONE; break;
-    case Load::Lines: record.Decode(lines); break;
+    case Load::NoFile: read.mode = SCHED_NONE; break;
+    case Load::Lines: read.Decode(lines); break;
     }
-    mode = record.mode;
-    if (mode == SCHED_NONE) {
-        spec.clear();
-        hour = minute = count = 0;
-        weekend = false;
+    if (read.mode == SCHED_NONE) {
+        record = ScheduleRecord();
         return true;
     }
-    hour = record.hour;
-    minute = record.minute;
-    spec = record.spec;
-    count = record.count;
-    weekend = record.weekend != 0;
+    read.weekend = read.weekend != 0 ? 1 : 0;
+    record = read;
     return true;
 }
 
@@ -421,8 +416,11 @@ bool FireRecord(const QString& folder, const ScheduleRecord& record, const FileS
         --count;
     // Fired only when the file is still the one read: a second instance of the program that read the
     // same due trigger and wrote first has fired it.
-    return WriteSchedule(folder, record.mode, hour, minute, record.spec, count, record.weekend != 0, fault, &read,
-                         stored);
+    ScheduleRecord next = record;
+    next.hour = hour;
+    next.minute = minute;
+    next.count = count;
+    return WriteSchedule(folder, next, fault, &read, stored);
 }
 
 } // namespace

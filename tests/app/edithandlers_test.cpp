@@ -1,5 +1,6 @@
 #include "app/quillbrookdlg.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -182,7 +183,7 @@ TEST_F(EditCommands, NewFolderOpensEmptyAndCountZeroWithModeIsStopped)
 TEST_F(EditCommands, NoModeWritesTheNoScheduleFileAndEmptyDescriptionStillManages)
 {
     const QString folder = tree.Path(QStringLiteral("分类A/文档2"));
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 8, 5, QStringLiteral("2024-9-16,3"), 4, true))
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_EVERY_N_DAYS, 8, 5, QStringLiteral("2024-9-16,3"), 4, true)))
         << messages.messages.join(u'|').toStdString();
     tree.WriteText(QStringLiteral("分类A/文档2/") + kDesc, QStringLiteral("旧描述"));
     dlg.LoadDirList();
@@ -213,6 +214,35 @@ TEST_F(EditCommands, NoModeWritesTheNoScheduleFileAndEmptyDescriptionStillManage
     EXPECT_TRUE(dlg.GetItemText(row, 1).isEmpty());
     EXPECT_TRUE(dlg.GetItemText(row, 2).isEmpty());
     EXPECT_TRUE(dlg.GetItemText(row, 3).isEmpty());
+}
+
+// A schedule opened and confirmed unchanged is stored as it was: every field goes through the
+// dialog and back.
+TEST_F(EditCommands, AnUnchangedScheduleIsStoredAsItWas)
+{
+    g_tNow = At(2024, 9, 20, 10, 0);
+    const struct
+    {
+        QString folder;
+        ScheduleRecord schedule;
+    } cases[] = {
+        { QStringLiteral("分类A/文档1"), Schedule(SCHED_EVERY_N_DAYS, 8, 5, QStringLiteral("2024-9-16,3"), 4, true) },
+        { QStringLiteral("分类A/文档2"), Schedule(SCHED_YEARLY, 23, 59, QStringLiteral("2-29"), -1, false) },
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteScheduleFile(tree.Path(c.folder), c.schedule));
+        const QString file = c.folder + u'/' + kTimer;
+        const QByteArray stored = tree.ReadBytes(file);
+        dlg.LoadDirList();
+        WaitUntilIdle(dlg);
+        Select(u'/' + c.folder);
+        ModalDriver driver([](QWidget* modal) { ModalDriver::Click(modal, "okButton"); });
+        dlg.OnCommand(32789);
+        WaitUntilIdle(dlg);
+        ASSERT_TRUE(driver.seen.opened);
+        EXPECT_EQ(tree.ReadBytes(file), stored) << c.folder.toStdString();
+    }
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.messages.join(u'|').toStdString();
 }
 
 TEST_F(EditCommands, FirstLevelFolderIsAskedAboutEveryTime)
@@ -389,7 +419,7 @@ TEST_F(EditCommands, PickedFolderIsWrittenAndListReloaded)
 TEST_F(EditCommands, ClearManageInfoDeletesBothFilesAndReloads)
 {
     const QString folder = tree.Path(QStringLiteral("分类B"));
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 0, QStringLiteral("1"), -1, false));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 0, QStringLiteral("1"), -1, false)));
     dlg.LoadDirList();
     WaitUntilIdle(dlg);
     EXPECT_EQ(Rows(), QStringList({ QStringLiteral("/一级"), QStringLiteral("/分类A/文档1"),

@@ -1,6 +1,7 @@
 // Hand-edited schedule files: what each reader makes of them. tests/README.md lists the cases.
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -45,15 +46,14 @@ protected:
     // Every reader meets a file of fewer than three lines: each deletes it with its own message.
     void ExpectDeletedByEveryReader(const QByteArray& bytes)
     {
-        int mode, hour, minute, count;
-        QString spec, sched, next;
-        bool weekend;
+        ScheduleRecord record;
+        QString sched, next;
         Put(bytes);
         EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
         EXPECT_FALSE(Exists());
         EXPECT_EQ(TakeMessages(), QStringList { damagedRead });
         Put(bytes);
-        EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+        EXPECT_FALSE(ReadScheduleForEdit(folder, record));
         EXPECT_FALSE(Exists());
         EXPECT_EQ(TakeMessages(), QStringList { damagedRead });
         Put(bytes);
@@ -134,11 +134,9 @@ TEST_F(BadScheduleFile, OddByteCountReadsTheLastByteAsAUnit)
     QByteArray bytes = Utf16File(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n-1\r\n"));
     bytes.append('7');
     Put(bytes);
-    int mode, hour, minute, count;
-    QString spec;
-    bool weekend = false;
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_TRUE(weekend);
+    ScheduleRecord record;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_TRUE(record.weekend);
     EXPECT_TRUE(StopSchedule(folder));
     EXPECT_EQ(Bytes(), Utf16File(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n0\r\n7")));
     EXPECT_TRUE(TakeMessages().isEmpty());
@@ -226,13 +224,11 @@ TEST_F(BadScheduleFile, FiveThousandCharacterLines)
     const QString shortFirst = QStringLiteral("1;8;30;31") + QString(70, u'x') + QStringLiteral("\r\n2024-9-30,8,30\r\n-1\r\n")
         + longText;
     Put(Utf16File(shortFirst));
-    int mode, hour, minute, count;
-    QString spec;
-    bool weekend;
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(spec.size(), 63);
+    ScheduleRecord record;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(record.spec.size(), 63);
     // A 5000-character fourth line is not a number the weekend flag can take: flag off.
-    EXPECT_FALSE(weekend);
+    EXPECT_FALSE(record.weekend);
     // Stopping copies every line whole, however long.
     EXPECT_TRUE(StopSchedule(folder));
     EXPECT_EQ(Bytes(), Utf16File(QString(shortFirst).replace(QStringLiteral("\r\n-1\r\n"), QStringLiteral("\r\n0\r\n"))));
@@ -259,14 +255,13 @@ TEST_F(BadScheduleFile, BinaryJunk)
 TEST_F(BadScheduleFile, FolderNamedLikeTheFile)
 {
     tree.MakeDir(kTimerFileName);
-    int mode, hour, minute, count;
-    QString spec, sched = QStringLiteral("old"), next = QStringLiteral("old");
-    bool weekend;
+    ScheduleRecord record;
+    QString sched = QStringLiteral("old"), next = QStringLiteral("old");
     EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
-    EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_FALSE(ReadScheduleForEdit(folder, record));
     EXPECT_FALSE(ProcessDueSchedule(folder));
     EXPECT_FALSE(StopSchedule(folder));
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
     const QString openFailed = QStringLiteral("处理定时错误，%1打开失败！").arg(path);
     EXPECT_EQ(TakeMessages(), (QStringList { openFailed, openFailed, openFailed, openFailed,
                                              QStringLiteral("%1创建失败，请检查目录是否有写权限！").arg(path) }));

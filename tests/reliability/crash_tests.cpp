@@ -1,6 +1,7 @@
 // A writer killed at random moments leaves every file whole: the old version or the new one.
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -17,16 +18,8 @@
 
 namespace {
 
-struct ScheduleVersion
-{
-    int mode, hour, minute;
-    QString spec;
-    int count;
-    bool weekend;
-};
-
 [[noreturn]] void WriteForever(const QStringList& folders, const QStringList& descs,
-                               const QList<ScheduleVersion>& schedules, unsigned seed)
+                               const QList<ScheduleRecord>& schedules, unsigned seed)
 {
     // Any message in the child means an operation failed; the child then stops with its own code.
     RecordingMessagePort port;
@@ -37,8 +30,7 @@ struct ScheduleVersion
         switch (random() % 3) {
         case 0: WriteDirDesc(folder, descs[random() % descs.size()]); break;
         case 1: {
-            const ScheduleVersion& s = schedules[random() % schedules.size()];
-            WriteScheduleFile(folder, s.mode, s.hour, s.minute, s.spec, s.count, s.weekend);
+            WriteScheduleFile(folder, schedules[random() % schedules.size()]);
             break;
         }
         default: StopSchedule(folder); break;
@@ -66,12 +58,12 @@ TEST(CrashSafety, KilledWriterLeavesEveryFileWholeAfterAThousandKills)
         QStringLiteral("第一行\r\n第二行\r\n"),
         QString(1000, u'档'),
     };
-    const QList<ScheduleVersion> schedules = {
-        { SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true },
-        { SCHED_YEARLY, 9, 0, QStringLiteral("2-29"), 3, true },
-        { SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 123456, false },
-        { SCHED_EVERY_N_MONTHS, 18, 0, QStringLiteral("2024-1-31,1"), 0, false },
-        { SCHED_NONE, 0, 0, QString(), 0, false },
+    const QList<ScheduleRecord> schedules = {
+        Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true),
+        Schedule(SCHED_YEARLY, 9, 0, QStringLiteral("2-29"), 3, true),
+        Schedule(SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 123456, false),
+        Schedule(SCHED_EVERY_N_MONTHS, 18, 0, QStringLiteral("2024-1-31,1"), 0, false),
+        Schedule(SCHED_NONE, 0, 0, QString(), 0, false),
     };
 
     // Every complete version a file can hold: each description, each schedule as written and as
@@ -84,8 +76,8 @@ TEST(CrashSafety, KilledWriterLeavesEveryFileWholeAfterAThousandKills)
         ASSERT_TRUE(WriteDirDesc(scratch, desc));
         descVersions.insert(tree.ReadBytes(QStringLiteral("scratch/Quillbrook.desc")));
     }
-    for (const ScheduleVersion& s : schedules) {
-        ASSERT_TRUE(WriteScheduleFile(scratch, s.mode, s.hour, s.minute, s.spec, s.count, s.weekend));
+    for (const ScheduleRecord& s : schedules) {
+        ASSERT_TRUE(WriteScheduleFile(scratch, s));
         timerVersions.insert(tree.ReadBytes(QStringLiteral("scratch/Quillbrook.Timer")));
         ASSERT_TRUE(StopSchedule(scratch));
         timerVersions.insert(tree.ReadBytes(QStringLiteral("scratch/Quillbrook.Timer")));
@@ -98,7 +90,7 @@ TEST(CrashSafety, KilledWriterLeavesEveryFileWholeAfterAThousandKills)
         tree.MakeDir(name);
         folders.append(tree.Path(name));
         ASSERT_TRUE(WriteDirDesc(folders.last(), descs[0]));
-        ASSERT_TRUE(WriteScheduleFile(folders.last(), SCHED_NONE, 0, 0, QString(), 0, false));
+        ASSERT_TRUE(WriteScheduleFile(folders.last(), Schedule(SCHED_NONE, 0, 0, QString(), 0, false)));
     }
 
     std::minstd_rand random(20240920);

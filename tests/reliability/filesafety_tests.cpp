@@ -4,6 +4,7 @@
 #include "platform/exclusivefile.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -63,7 +64,7 @@ TEST(FileSafety, AReplacementKeepsModeOwnerAndGroupANewFileFollowsTheUmask)
     EXPECT_EQ(ReadDirDesc(folder), QStringLiteral("新"));
 
     // A new file: 0666 less the umask.
-    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
     EXPECT_EQ(StatOf(timer).st_mode & 07777, 0640u);
     // Stopping and firing rewrite it with the mode and group it has by then.
     ASSERT_EQ(::chmod(QFile::encodeName(timer).constData(), 0664), 0);
@@ -111,7 +112,7 @@ TEST(FileSafety, OnlyTemporariesOfTheProgramsOwnFormAreCleaned)
             if (name != QStringLiteral("Quillbrook.Timer") && !userFiles.contains(name))
                 seen.append(name);
     };
-    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
     ASSERT_EQ(seen.size(), 1) << seen.join(u' ').toStdString();
     EXPECT_TRUE(form.match(seen[0]).hasMatch()) << seen[0].toStdString();
 
@@ -142,7 +143,8 @@ TEST(FileSafety, FoldersWithPathsOf4071To4078BytesAreWritten)
         ASSERT_TRUE(QDir().mkpath(folder)) << length;
         EXPECT_TRUE(WriteDirDesc(folder, QStringLiteral("描述"))) << length;
         EXPECT_EQ(ReadDirDesc(folder), QStringLiteral("描述"));
-        EXPECT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)) << length;
+        EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)))
+            << length;
         EXPECT_TRUE(StopSchedule(folder)) << length;
         QString sched, next;
         EXPECT_TRUE(GetScheduleTexts(folder, sched, next));

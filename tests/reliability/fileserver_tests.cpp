@@ -5,6 +5,7 @@
 #include "platform/exclusivefile.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "testsupport.h"
@@ -103,7 +104,7 @@ TEST_F(FileServer, EveryWriteAndTheRemovalOfADamagedFileGoThroughWhereOpenFilesS
     EXPECT_TRUE(StopSchedule(folder));
     EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
     EXPECT_EQ(next, QStringLiteral("已停止"));
-    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
     EXPECT_TRUE(WriteDirDesc(folder, QStringLiteral("新")));
     EXPECT_EQ(ReadDirDesc(folder), QStringLiteral("新"));
     struct stat st;
@@ -153,7 +154,7 @@ TEST_F(FileServer, AFileAnotherClientHasOpenIsReplacedOnceClosedOrTheWriteFailsW
     ASSERT_TRUE(reader.IsOpen());
     fs.otherClients = { reader.Pid() };
     const Clock::time_point start = Clock::now();
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
+    EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(waited, 450);
     EXPECT_LT(waited, 1500);
@@ -189,7 +190,7 @@ TEST_F(FileServer, WhileTheFileIsLetGoForItsRenameOrRemovalASecondWriterIsStillK
     };
     fs.onRename = secondInstance;
     EXPECT_TRUE(ProcessDueSchedule(folder));
-    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_NONE, 0, 0, QString(), 0, false));
+    EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_NONE, 0, 0, QString(), 0, false)));
     EXPECT_EQ(looked, 2);
 
     // The damaged file read without the folder's lock takes it before letting the file go.

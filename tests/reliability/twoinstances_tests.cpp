@@ -3,6 +3,7 @@
 #include "platform/exclusivefile.h"
 #include "platform/localtime.h"
 #include "platform/programstate.h"
+#include "schedtest.h"
 #include "schedule/schedule.h"
 #include "store/desc.h"
 #include "faultfilesystem.h"
@@ -92,15 +93,14 @@ TEST(TwoInstances, HeldFilesRefuseEveryReadAndWriteAndStayUnchanged)
     OtherInstance other(folder);
     ASSERT_TRUE(other.Holding());
 
-    QString sched = QStringLiteral("row"), next = QStringLiteral("row"), spec;
-    int mode = -1, hour = 0, minute = 0, count = 0;
-    bool weekend = false;
+    QString sched = QStringLiteral("row"), next = QStringLiteral("row");
+    ScheduleRecord record;
     EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
-    EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+    EXPECT_FALSE(ReadScheduleForEdit(folder, record));
     EXPECT_FALSE(ProcessDueSchedule(folder));
     EXPECT_FALSE(StopSchedule(folder));
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false));
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_NONE, 0, 0, QString(), 0, false));
+    EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, false)));
+    EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_NONE, 0, 0, QString(), 0, false)));
     EXPECT_FALSE(WriteDirDesc(folder, QStringLiteral("新的描述")));
     EXPECT_EQ(ReadDirDesc(folder), QString()); // a held description reads as none, silently
 
@@ -110,7 +110,7 @@ TEST(TwoInstances, HeldFilesRefuseEveryReadAndWriteAndStayUnchanged)
               (QStringList { openFailed, openFailed, openFailed, openFailed, createFailed, createFailed,
                              QStringLiteral("%1创建失败！").arg(descPath) }));
     EXPECT_EQ(sched + next, QStringLiteral("rowrow"));
-    EXPECT_EQ(mode, -1);
+    EXPECT_EQ(record.mode, -1);
     EXPECT_EQ(tree.ReadBytes(kTimerFileName), timer);
     EXPECT_EQ(tree.ReadBytes(kDescFileName), desc);
     EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);

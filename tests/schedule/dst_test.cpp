@@ -100,7 +100,7 @@ void FireThroughTheYear(const Zone& zone, int mode, const QString& spec, int hou
     TempTree tree;
     const QString folder = tree.Root();
     g_tNow = At(2024, 1, 1, 0, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, mode, hour, minute, spec, -1, weekend));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(mode, hour, minute, spec, -1, weekend)));
 
     const qint64 end = At(2025, 1, 1, 0, 0);
     qint64 day = firstDay;

@@ -27,6 +27,12 @@ QByteArray Lines(const QString& text)
     return Utf16File(text);
 }
 
+// What the settings dialog is given besides the details.
+std::tuple<int, int, int, int, int> Numbers(const ScheduleRecord& r)
+{
+    return { r.mode, r.hour, r.minute, r.count, r.weekend };
+}
+
 class ScheduleFile : public testing::Test
 {
 protected:
@@ -48,15 +54,15 @@ protected:
 TEST_F(ScheduleFile, WritesTheExactBytes)
 {
     g_tNow = At(2026, 12, 8, 10, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true)));
     EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1")));
 
     // No leading zeros in line 2; the count is written as passed.
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_YEARLY, 7, 5, QStringLiteral("3-5"), 0, false));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_YEARLY, 7, 5, QStringLiteral("3-5"), 0, false)));
     EXPECT_EQ(Bytes(), Lines(QStringLiteral("0;7;5;3-5\r\n2027-3-5,7,5\r\n0\r\n0")));
 
     // No schedule: the fixed four lines whatever else is passed.
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_NONE, 23, 59, QStringLiteral("2024-1-1,3"), 7, true));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_NONE, 23, 59, QStringLiteral("2024-1-1,3"), 7, true)));
     EXPECT_EQ(Bytes(), Lines(QStringLiteral("-1;0;0;\r\n0\r\n0\r\n0")));
     EXPECT_TRUE(messages.messages.isEmpty());
     // Nothing is left beside the file.
@@ -67,8 +73,9 @@ TEST_F(ScheduleFile, WritesTheExactBytes)
 TEST_F(ScheduleFile, FailedComputationRemovesTheOldSchedule)
 {
     g_tNow = At(2024, 9, 1, 10, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 0, QStringLiteral("2024-9-31,3"), -1, false));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true)));
+    EXPECT_FALSE(
+        WriteScheduleFile(folder, Schedule(SCHED_EVERY_N_DAYS, 9, 0, QStringLiteral("2024-9-31,3"), -1, false)));
     EXPECT_FALSE(tree.Exists(kTimer));
     EXPECT_EQ(messages.messages,
               QStringList { folder + QStringLiteral("初始化发生错误，已自动清理！起始日期不正确，如果周末前推则起始日期需避开周末！") });
@@ -82,11 +89,11 @@ TEST_F(ScheduleFile, WriteFailuresLeaveTheOldFile)
     {
         HeldFile held(file);
         ASSERT_TRUE(held.IsHeld());
-        EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 9, 0, QStringLiteral("1"), 3, false));
+        EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 9, 0, QStringLiteral("1"), 3, false)));
     }
     EXPECT_EQ(Bytes(), before);
     const QString missing = tree.Path(QStringLiteral("no/such"));
-    EXPECT_FALSE(WriteScheduleFile(missing, SCHED_NONE, 0, 0, QString(), 0, false));
+    EXPECT_FALSE(WriteScheduleFile(missing, Schedule(SCHED_NONE, 0, 0, QString(), 0, false)));
     EXPECT_EQ(messages.messages,
               (QStringList { file + QStringLiteral("创建失败，请检查目录是否有写权限！"),
                              missing + u'/' + kTimer + QStringLiteral("创建失败，请检查目录是否有写权限！") }));
@@ -96,12 +103,11 @@ TEST_F(ScheduleFile, LoadStepsForEveryReader)
 {
     g_tNow = At(2024, 9, 20, 10, 0);
     // No file.
-    int mode = 5, hour = 5, minute = 5, count = 5;
-    QString spec = QStringLiteral("x"), sched = QStringLiteral("old"), next = QStringLiteral("old");
-    bool weekend = true;
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(-1, 0, 0, 0, false));
-    EXPECT_TRUE(spec.isEmpty());
+    ScheduleRecord record { 5, 5, 5, QStringLiteral("x"), {}, 5, 1 };
+    QString sched = QStringLiteral("old"), next = QStringLiteral("old");
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(-1, 0, 0, 0, 0));
+    EXPECT_TRUE(record.spec.isEmpty());
     EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
     EXPECT_TRUE(sched.isEmpty() && next.isEmpty());
     EXPECT_FALSE(ProcessDueSchedule(folder));
@@ -116,7 +122,7 @@ TEST_F(ScheduleFile, LoadStepsForEveryReader)
         HeldFile held(file);
         ASSERT_TRUE(held.IsHeld());
         sched = next = QStringLiteral("old");
-        EXPECT_FALSE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
+        EXPECT_FALSE(ReadScheduleForEdit(folder, record));
         EXPECT_FALSE(GetScheduleTexts(folder, sched, next));
         EXPECT_EQ(sched + next, QStringLiteral("oldold"));
         EXPECT_FALSE(ProcessDueSchedule(folder));
@@ -128,7 +134,7 @@ TEST_F(ScheduleFile, LoadStepsForEveryReader)
 
     // Fewer than three lines: deleted, with the reader's own message.
     const std::function<bool()> readers[] = {
-        [&] { return ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend); },
+        [&] { return ReadScheduleForEdit(folder, record); },
         [&] { return GetScheduleTexts(folder, sched, next); },
         [&] { return ProcessDueSchedule(folder); },
         [&] { return StopSchedule(folder); },
@@ -148,10 +154,10 @@ TEST_F(ScheduleFile, LoadStepsForEveryReader)
 
     // Exactly three lines: accepted, the weekend flag reads as off.
     Put(QStringLiteral("1;8;30;31\r\n2024-9-30,8,30\r\n4"));
-    weekend = true;
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(1, 8, 30, 4, false));
-    EXPECT_EQ(spec, QStringLiteral("31"));
+    record.weekend = 1;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(1, 8, 30, 4, 0));
+    EXPECT_EQ(record.spec, QStringLiteral("31"));
     EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
     EXPECT_EQ(next, QStringLiteral("2024-9-30 08:30"));
     EXPECT_TRUE(StopSchedule(folder));
@@ -161,33 +167,45 @@ TEST_F(ScheduleFile, LoadStepsForEveryReader)
 
 TEST_F(ScheduleFile, ReadForEdit)
 {
-    int mode = -1, hour = 7, minute = 7, count = 7;
-    QString spec;
-    bool weekend = false;
+    ScheduleRecord record { -1, 7, 7, QString(), {}, 7, 0 };
     Put(QStringLiteral("1;8;30;31\r\n2026-12-31,8,30\r\n-1\r\n1"));
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(1, 8, 30, -1, true));
-    EXPECT_EQ(spec, QStringLiteral("31"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(1, 8, 30, -1, 1));
+    EXPECT_EQ(record.spec, QStringLiteral("31"));
+    const StoredTrigger& n = record.next;
+    EXPECT_EQ(std::tuple(n.year, n.month, n.day, n.hour, n.minute), std::tuple(2026, 12, 31, 8, 30));
 
     // Mode -1 reads as no schedule whatever the other lines hold.
     Put(QStringLiteral("-1;9;9;2-2\r\n2026-1-1,9,9\r\n5\r\n1"));
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(std::tuple(mode, hour, minute, count, weekend), std::tuple(-1, 0, 0, 0, false));
-    EXPECT_TRUE(spec.isEmpty());
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(-1, 0, 0, 0, 0));
+    EXPECT_TRUE(record.spec.isEmpty());
+    EXPECT_EQ(std::tuple(n.year, n.month, n.day, n.hour, n.minute), std::tuple(0, 0, 0, 0, 0));
 
     // A line 1 that does not begin with a number leaves the caller's mode.
     Put(QStringLiteral("x;9;9;2-2\r\n2026-1-1,9,9\r\n5\r\n1"));
-    mode = -1;
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(mode, -1);
+    record.mode = -1;
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(record.mode, -1);
+    // The caller's mode, hour and minute are the presets of what line 1 does not yield; the
+    // details, count and flag are not.
+    record = { SCHED_MONTHLY, 7, 6, QStringLiteral("x"), {}, 3, 0 };
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(SCHED_MONTHLY, 7, 6, 5, 1));
+    EXPECT_TRUE(record.spec.isEmpty());
+    Put(QStringLiteral("0;x;9;2-2\r\n2026-1-1\r\n5\r\n0"));
+    record = { SCHED_MONTHLY, 7, 6, QString(), {}, 3, 0 };
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(Numbers(record), std::tuple(SCHED_YEARLY, 7, 6, 5, 0));
+    EXPECT_EQ(std::tuple(n.year, n.month, n.day, n.hour, n.minute), std::tuple(2026, 1, 1, 7, 6));
 
     // The details are cut at the first blank and at 63 characters.
     Put(QStringLiteral("2;9;0;2024-9-16, 7\r\n2026-1-1,9,0\r\n5\r\n0"));
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(spec, QStringLiteral("2024-9-16,"));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(record.spec, QStringLiteral("2024-9-16,"));
     Put(QStringLiteral("0;9;0;") + QString(80, u'1') + QStringLiteral("\r\n2026-1-1,9,0\r\n5\r\n0"));
-    EXPECT_TRUE(ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend));
-    EXPECT_EQ(spec, QString(63, u'1'));
+    EXPECT_TRUE(ReadScheduleForEdit(folder, record));
+    EXPECT_EQ(record.spec, QString(63, u'1'));
 }
 
 TEST_F(ScheduleFile, ListTexts)
@@ -348,7 +366,7 @@ TEST_F(ScheduleFile, StoppingKeepsTheOtherLines)
 
     // Saved again with a count, the schedule is active once more.
     g_tNow = At(2024, 9, 20, 10, 0);
-    EXPECT_TRUE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 2, false));
+    EXPECT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 2, false)));
     QString sched, next;
     EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
     EXPECT_EQ(next, QStringLiteral("2024-9-23 09:05"));
@@ -357,19 +375,18 @@ TEST_F(ScheduleFile, StoppingKeepsTheOtherLines)
 TEST_F(ScheduleFile, KilledWriterLeavesOldOrNewFile)
 {
     g_tNow = At(2024, 9, 20, 10, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    const ScheduleRecord monthly = Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true);
+    const ScheduleRecord everyWeek = Schedule(SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 12345, false);
+    ASSERT_TRUE(WriteScheduleFile(folder, monthly));
     const QByteArray first = Bytes();
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 12345, false));
+    ASSERT_TRUE(WriteScheduleFile(folder, everyWeek));
     const QByteArray second = Bytes();
     for (int round = 0; round < 20; ++round) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (int i = 0;; ++i) {
-                if (i % 2)
-                    WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true);
-                else
-                    WriteScheduleFile(folder, SCHED_EVERY_N_DAYS, 9, 5, QStringLiteral("2024-9-16,7"), 12345, false);
+                WriteScheduleFile(folder, i % 2 ? monthly : everyWeek);
             }
         }
         ::usleep(2000 + round * 1500);
@@ -387,7 +404,7 @@ TEST_F(ScheduleFile, NextTriggerTextShowsWhenItFiresOnTheSpringChange)
     // fires at 03:00; the list says so, while the schedule keeps its set time.
     ScopedTimeZone berlin("Europe/Berlin");
     g_tNow = At(2030, 3, 1, 10, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 2, 30, QStringLiteral("31"), -1, false));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 2, 30, QStringLiteral("31"), -1, false)));
     EXPECT_EQ(Bytes(), Lines(QStringLiteral("1;2;30;31\r\n2030-3-31,3,0\r\n-1\r\n0")));
     QString sched, next;
     EXPECT_TRUE(GetScheduleTexts(folder, sched, next));
@@ -408,7 +425,7 @@ TEST_F(ScheduleFile, NextTriggerTextShowsWhenItFiresOnTheSpringChange)
 TEST_F(ScheduleFile, FailedComputationShowsItsMessageBeforeTheFileGoes)
 {
     g_tNow = At(2024, 9, 1, 10, 0);
-    ASSERT_TRUE(WriteScheduleFile(folder, SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true));
+    ASSERT_TRUE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 8, 30, QStringLiteral("31"), -1, true)));
     const QByteArray before = Bytes();
     // While the box stands the old file is still there, and still held by the writer.
     bool thereDuringMessage = false, heldDuringMessage = false;
@@ -417,7 +434,7 @@ TEST_F(ScheduleFile, FailedComputationShowsItsMessageBeforeTheFileGoes)
         HeldFile other(file);
         heldDuringMessage = !other.IsHeld();
     };
-    EXPECT_FALSE(WriteScheduleFile(folder, SCHED_MONTHLY, 9, 0, QStringLiteral("0"), -1, false));
+    EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_MONTHLY, 9, 0, QStringLiteral("0"), -1, false)));
     EXPECT_EQ(messages.messages.size(), 1);
     EXPECT_TRUE(thereDuringMessage);
     EXPECT_TRUE(heldDuringMessage);
@@ -447,7 +464,7 @@ TEST_F(ScheduleFile, ClockPastTheLastYearNeverDeletesOrFires)
         EXPECT_TRUE(messages.messages.isEmpty());
         // Saving from the settings dialog keeps the old file and says why.
         ScheduleFault fault = ScheduleFault::None;
-        EXPECT_FALSE(WriteScheduleFile(folder, SCHED_YEARLY, 9, 0, QStringLiteral("3-5"), -1, false, &fault));
+        EXPECT_FALSE(WriteScheduleFile(folder, Schedule(SCHED_YEARLY, 9, 0, QStringLiteral("3-5"), -1, false), &fault));
         EXPECT_EQ(fault, ScheduleFault::ClockOutOfRange);
         EXPECT_EQ(Bytes(), Lines(active));
         EXPECT_EQ(messages.messages,
@@ -554,11 +571,10 @@ TEST_F(ScheduleFile, CleanupIsClaimedOnlyWhenTheFileWent)
             tree.WriteBytes(kTimer, damaged);
             check(::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0,
                   "remount read-only");
-            int mode, hour, minute, count;
-            QString spec, sched, next;
-            bool weekend;
+            ScheduleRecord record;
+            QString sched, next;
             const std::function<bool(ScheduleFault*)> readers[] = {
-                [&](ScheduleFault* f) { return ReadScheduleForEdit(folder, mode, hour, minute, spec, count, weekend, f); },
+                [&](ScheduleFault* f) { return ReadScheduleForEdit(folder, record, f); },
                 [&](ScheduleFault* f) { return GetScheduleTexts(folder, sched, next, f); },
                 [&](ScheduleFault* f) { return ProcessDueSchedule(folder, f); },
                 [&](ScheduleFault* f) { return StopSchedule(folder, f); },
