@@ -231,7 +231,9 @@ void FileWorkController::BeginLoad()
     m_sinceInsert.start();
     m_window.BeforeLoad();
     m_model.Clear();
-    m_load = std::make_unique<ListLoadJob>(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir, m_wakeup.Waker());
+    // The rows keep their paths without the root.
+    m_load = std::make_unique<ListLoadJob>(g_strRootDir.isEmpty() ? QStringLiteral("/") : g_strRootDir, m_wakeup.Waker(),
+                                           kFileWorkers, kStuckItemMs, g_strRootDir.size());
     SetState(State::Loading);
     if (dropped.isEmpty())
         return;
@@ -263,7 +265,6 @@ void FileWorkController::InsertTaken()
 
 void FileWorkController::DrainLoad()
 {
-    const qsizetype rootLength = g_strRootDir.size();
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -272,6 +273,10 @@ void FileWorkController::DrainLoad()
             return;
         }
         ListLoadJob::Ready ready = m_load->Take(kRowsPerTake);
+        // Room for every row once their number is known: the rows go into the list as this very
+        // vector when none went before, and growing it by doubling would hold two copies at once.
+        if (ready.scanned && m_taken.empty() && m_model.Rows().Count() == 0)
+            m_taken.reserve(size_t(ready.rowCount));
         for (const QString& message : std::as_const(ready.scanMessages))
             if (!Show(message))
                 return;
@@ -279,7 +284,7 @@ void FileWorkController::DrainLoad()
         // messages goes in first with its path only, as when the window reads its texts itself.
         for (LoadedRow& loaded : ready.rows) {
             Row row;
-            row.relative = loaded.folder.mid(rootLength);
+            row.relative = std::move(loaded.folder);
             if (!loaded.messages.isEmpty()) {
                 m_taken.push_back(std::move(row));
                 InsertTaken();
@@ -344,7 +349,7 @@ void FileWorkController::DrainPass()
             m_pass->MessageShown();
             continue;
         }
-        std::vector<RowOutcome> outcomes = m_pass->Take();
+        std::vector<RowOutcome> outcomes = m_pass->Take(kRowsPerTake);
         for (const RowOutcome& outcome : outcomes) {
             ApplyOutcome(outcome);
             if (m_closed || m_pass.get() != job)

@@ -1,5 +1,7 @@
 #include "platform/exclusivefile.h"
 
+#include <cstring>
+
 CFile::~CFile()
 {
     // Only Close() stores: a writer that returns early or throws leaves the old file as it was.
@@ -37,6 +39,22 @@ void CFile::LoadWholeFile()
         m_content.truncate(m_file.ReadAt(m_content.data(), kMaxFileReadBytes, 0));
     }
     m_loaded = true;
+}
+
+qint64 CFile::Read(char* data, qint64 maxBytes)
+{
+    if (!m_open || maxBytes <= 0 || m_pos < 0)
+        return 0;
+    qint64 got = 0;
+    if (m_loaded) {
+        got = qBound<qint64>(0, qMin<qint64>(maxBytes, m_content.size() - m_pos), maxBytes);
+        std::memcpy(data, m_content.constData() + m_pos, size_t(got));
+    } else {
+        maxBytes = qMin(maxBytes, kMaxFileReadBytes - m_pos);
+        got = maxBytes > 0 ? m_file.ReadAt(data, maxBytes, m_pos) : 0;
+    }
+    m_pos += got;
+    return got;
 }
 
 QByteArray CFile::Read(qint64 maxBytes)

@@ -43,6 +43,8 @@ public:
     // Reads up to maxBytes at the position; returns the bytes read (fewer at the end of the file,
     // none past kMaxFileReadBytes).
     QByteArray Read(qint64 maxBytes);
+    // The same into data (room for maxBytes), for a reader that keeps no copy of the bytes.
+    qint64 Read(char* data, qint64 maxBytes);
     // Writes at the position, growing the file as needed. Writing into an existing file keeps at
     // most its first kMaxFileReadBytes around what is written.
     void Write(const QByteArray& bytes);

@@ -17,7 +17,9 @@ struct PassJob::State
     QStringList relatives;
     QString skip;
     qint64 now = 0;
-    std::vector<RowOutcome> outcomes;
+    // Only a row with something to apply has its outcome kept: most of a pass's rows are not due,
+    // and a full outcome for each would be the pass's largest memory.
+    std::vector<std::unique_ptr<RowOutcome>> outcomes;
     // A row is checked, then fired. Once its firing began it is waited for, whatever it takes: a
     // schedule written must be seen by the window.
     ItemBoard rows;
@@ -110,7 +112,7 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                 if (!state->rows.Begin(i))
                     return;
                 g_tNow = state->now;
-                RowOutcome& out = state->outcomes[size_t(i)];
+                RowOutcome out;
                 out.row = int(i);
                 out.relative = relatives[i];
                 if (out.relative == state->skip) {
@@ -131,6 +133,8 @@ PassJob::PassJob(const QString& root, const RowList& rows, const QString& skip, 
                             out.batch = FolderBatch(folder);
                     }
                 }
+                if (out.passedOver || out.state != DueState::NotDue)
+                    state->outcomes[size_t(i)] = std::make_unique<RowOutcome>(std::move(out));
                 // The window takes outcomes in order: one after the row it waits for wakes nobody.
                 bool awaited = false;
                 state->rows.Finish(i, &awaited);
@@ -176,15 +180,22 @@ void PassJob::MessageShown()
     m_state->asked.notify_all();
 }
 
-std::vector<RowOutcome> PassJob::Take()
+std::vector<RowOutcome> PassJob::Take(qsizetype maxRows)
 {
     State& s = *m_state;
     std::vector<RowOutcome> out;
-    for (; s.taken < s.rows.Count(); ++s.taken) {
+    const qsizetype end = maxRows >= 0 ? std::min(s.rows.Count(), s.taken + maxRows) : s.rows.Count();
+    for (; s.taken < end; ++s.taken) {
         const size_t i = size_t(s.taken);
         const ItemBoard::Item item = s.rows.Look(s.taken, m_stuckMs);
-        if (item == ItemBoard::Item::Done) {
-            out.push_back(std::move(s.outcomes[i]));
+        if (item == ItemBoard::Item::Done && s.outcomes[i]) {
+            out.push_back(std::move(*s.outcomes[i]));
+            s.outcomes[i].reset();
+        } else if (item == ItemBoard::Item::Done) {
+            RowOutcome notDue;
+            notDue.row = int(i);
+            notDue.relative = s.relatives[s.taken];
+            out.push_back(std::move(notDue));
         } else if (item == ItemBoard::Item::PassedOver) {
             RowOutcome skipped;
             skipped.row = int(i);

@@ -42,8 +42,9 @@ public:
     PassJob(const PassJob&) = delete;
     PassJob& operator=(const PassJob&) = delete;
 
-    // The outcomes after those taken, in list order, as far as they are in (window's thread).
-    std::vector<RowOutcome> Take();
+    // The outcomes after those taken, in list order, as far as they are in, at most maxRows of
+    // them (window's thread).
+    std::vector<RowOutcome> Take(qsizetype maxRows = -1);
     // A message the first row not taken is waiting to have shown (its worker waits meanwhile), and
     // that row's path; MessageShown lets the worker go on.
     bool PendingMessage(QString& message) const;

@@ -8,7 +8,8 @@
 #include <condition_variable>
 #include <limits>
 
-ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic<bool>* cancel, qint64 stuckMs)
+ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic<bool>* cancel, qint64 stuckMs,
+                             qsizetype keepFrom)
 {
     ScannedRows out;
     QStringList first;
@@ -36,7 +37,7 @@ ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic
         std::condition_variable finished;
     };
     const auto shared = std::make_shared<Shared>(first.size());
-    const auto look = [shared, root, first](qsizetype i) {
+    const auto look = [shared, root, first, keepFrom](qsizetype i) {
         if (!shared->board.Begin(i))
             return;
         Part part;
@@ -46,6 +47,9 @@ ScannedRows ScanRowsParallel(const QString& root, int threads, const std::atomic
             CollectFolderRows(JoinPath(root, first[i]), part.rows);
             part.messages = port.messages;
         }
+        if (keepFrom > 0)
+            for (QString& row : part.rows)
+                row = row.mid(keepFrom);
         {
             const std::lock_guard lock(shared->mutex);
             shared->parts[size_t(i)] = std::move(part);
@@ -111,21 +115,23 @@ struct ListLoadJob::State
     bool scanned = false;
     bool scanTaken = false;
     ScannedRows scan;
-    std::vector<LoadedRow> rows;
+    // A row read waits here until the window takes it; only rows read and not yet taken take room.
+    std::vector<std::unique_ptr<LoadedRow>> rows;
     std::unique_ptr<ItemBoard> board;
     qsizetype taken = 0;
     bool stopped = false;
     std::vector<char> given; // rows whose messages went out (taken, or in Stop or TakeLate)
 };
 
-ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads, qint64 stuckMs)
+ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads, qint64 stuckMs, qsizetype keepFrom)
     : m_state(std::make_shared<State>())
     , m_stuckMs(stuckMs)
 {
     const std::shared_ptr<State> state = m_state;
     m_job = std::make_unique<BackgroundJob>(
-        [state, root = std::move(root), notify, threads, stuckMs](const std::atomic<bool>& cancel) {
-            ScannedRows scan = ScanRowsParallel(root, threads, &cancel, stuckMs);
+        [state, root = std::move(root), notify, threads, stuckMs, keepFrom](const std::atomic<bool>& cancel) {
+            ScannedRows scan = ScanRowsParallel(root, threads, &cancel, stuckMs, keepFrom);
+            const QString prefix = root.left(keepFrom); // what each row's path lacks
             const QStringList folders = scan.folders;
             {
                 const std::lock_guard lock(state->mutex);
@@ -140,7 +146,9 @@ ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads
             ParallelFor(folders.size(), threads, [&](qsizetype i) {
                 if (!board.Begin(i))
                     return;
-                state->rows[size_t(i)] = ReadRowQuietly(folders[i]);
+                auto row = std::make_unique<LoadedRow>(ReadRowQuietly(prefix + folders[i]));
+                row->folder = folders[i];
+                state->rows[size_t(i)] = std::move(row);
                 // The window takes rows in order: a row after the one it waits for wakes nobody.
                 bool awaited = false;
                 board.Finish(i, &awaited);
@@ -178,9 +186,10 @@ QStringList ListLoadJob::Stop()
     s.scanTaken = true;
     // Rows never read have no messages; a row in work says its own later.
     for (qsizetype i = s.taken; i < qsizetype(s.rows.size()); ++i) {
-        if (s.board->Look(i, std::numeric_limits<qint64>::max()) == ItemBoard::Item::Done && !s.given[size_t(i)]) {
+        if (s.board->Look(i, std::numeric_limits<qint64>::max()) == ItemBoard::Item::Done && !s.given[size_t(i)]
+            && s.rows[size_t(i)]) {
             s.given[size_t(i)] = 1;
-            messages += s.rows[size_t(i)].messages;
+            messages += s.rows[size_t(i)]->messages;
         }
     }
     return messages;
@@ -194,9 +203,9 @@ QStringList ListLoadJob::TakeLate()
     if (!s.scanned)
         return messages;
     const auto give = [&](qsizetype i) {
-        if (!s.given[size_t(i)]) {
+        if (!s.given[size_t(i)] && s.rows[size_t(i)]) {
             s.given[size_t(i)] = 1;
-            messages += s.rows[size_t(i)].messages;
+            messages += s.rows[size_t(i)]->messages;
         }
     };
     for (const qsizetype i : s.board->TakeLate())
@@ -227,7 +236,8 @@ ListLoadJob::Ready ListLoadJob::Take(qsizetype maxRows)
         const ItemBoard::Item item = s.board->Look(s.taken, m_stuckMs);
         if (item == ItemBoard::Item::Done) {
             s.given[i] = 1;
-            ready.rows.push_back(std::move(s.rows[i]));
+            ready.rows.push_back(std::move(*s.rows[i]));
+            s.rows[i].reset();
         } else if (item == ItemBoard::Item::PassedOver) {
             LoadedRow row;
             row.folder = s.scan.folders[s.taken];

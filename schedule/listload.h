@@ -15,20 +15,22 @@
 
 struct ScannedRows
 {
-    QStringList folders;  // full paths of the rows, in list order
+    QStringList folders;  // the rows' paths (from keepFrom on), in list order
     QStringList messages; // what the enumerations would show, in order
 };
 
 // The rows CollectRowPaths gives for root, in the same order; the first-level folders are looked
 // into in parallel. Cancelled, it returns what it has. A first-level folder whose look takes
 // longer than stuckMs (on a share that stopped answering) is passed over: its rows are missing,
-// and its worker is let go without waiting; stuckMs < 0 waits for every one.
+// and its worker is let go without waiting; stuckMs < 0 waits for every one. Each path is kept
+// from its keepFrom-th character on (the list keeps them without the root: a long root would
+// otherwise be held once per row while the load lasts).
 ScannedRows ScanRowsParallel(const QString& root, int threads = kFileWorkers,
-                             const std::atomic<bool>* cancel = nullptr, qint64 stuckMs = -1);
+                             const std::atomic<bool>* cancel = nullptr, qint64 stuckMs = -1, qsizetype keepFrom = 0);
 
 struct LoadedRow
 {
-    QString folder; // full path
+    QString folder; // its path, from the load's keepFrom on
     QString desc, schedText, nextText;
     QStringList messages; // what reading its texts would show, before they go into the row
     bool passedOver = false; // its read did not answer in time: the row has its path only
@@ -47,9 +49,10 @@ class ListLoadJob
 {
 public:
     // notify runs on a worker thread whenever more is ready to take, and once the load is over;
-    // it may run after the job is gone when the job was stopped (Stop).
+    // it may run after the job is gone when the job was stopped (Stop). The rows' paths are
+    // handed out from their keepFrom-th character on.
     ListLoadJob(QString root, std::function<void()> notify, int threads = kFileWorkers,
-                qint64 stuckMs = kStuckItemMs);
+                qint64 stuckMs = kStuckItemMs, qsizetype keepFrom = 0);
     ~ListLoadJob(); // cancels; waits for the workers unless the job was stopped
     ListLoadJob(const ListLoadJob&) = delete;
     ListLoadJob& operator=(const ListLoadJob&) = delete;

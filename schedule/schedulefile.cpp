@@ -161,29 +161,44 @@ QString SchedulePath(const QString& folder)
     return FindEntryPath(folder, kTimerFileName);
 }
 
-// Builds a list text piece by piece in one buffer; the texts are formed for every row of every
-// load, where a chain of QString::arg calls costs more than reading the file. Numbers come out as
-// arg() writes them.
+// Builds a list text piece by piece in a buffer on the stack; the texts are formed for every row
+// of every load, where a chain of QString::arg calls costs more than reading the file, and each is
+// then kept by its row for as long as the list shows it, so it is allocated once, at its size.
+// Numbers come out as arg() writes them.
 class Text
 {
 public:
-    Text() { m_text.reserve(32); }
     Text& Put(QStringView piece)
     {
-        m_text.append(piece);
+        for (const QChar c : piece)
+            Put(c.unicode());
         return *this;
     }
     Text& Put(char16_t c)
     {
-        m_text.append(QChar(c));
+        if (m_size == kCapacity)
+            Spill();
+        m_buffer[m_size++] = c;
         return *this;
     }
     Text& Num(int n) { return Digits(n, false); }
     // Two places at least, a leading zero before 0 to 9, as arg(n, 2, 10, u'0').
     Text& Num2(int n) { return Digits(n, true); }
-    QString Take() { return std::move(m_text); }
+    QString Take()
+    {
+        if (m_spilled.isEmpty())
+            return QString(reinterpret_cast<const QChar*>(m_buffer), m_size); // allocated at its size
+        Spill();
+        return std::move(m_spilled);
+    }
 
 private:
+    static constexpr qsizetype kCapacity = 64; // more than any list text with numbers of 32 bits
+    void Spill()
+    {
+        m_spilled.append(QStringView(m_buffer, m_size));
+        m_size = 0;
+    }
     Text& Digits(int n, bool two)
     {
         char buffer[16];
@@ -191,10 +206,13 @@ private:
         if (two && n >= 0 && n < 10)
             *p++ = '0';
         p = std::to_chars(p, buffer + sizeof buffer, n).ptr;
-        m_text.append(QLatin1StringView(buffer, p - buffer));
+        for (const char* c = buffer; c < p; ++c)
+            Put(char16_t(*c));
         return *this;
     }
-    QString m_text;
+    char16_t m_buffer[kCapacity];
+    qsizetype m_size = 0;
+    QString m_spilled; // what did not fit, for a text longer than any the list forms
 };
 
 // More than any zone's distance from UTC (the widest in history is under 16 hours).

@@ -6,19 +6,24 @@ QString ReadUnicodeText(CFile& file)
 {
     if (file.GetPosition() == 0)
         file.Seek(2);
-    const QByteArray bytes = file.Read(kTextCapacity * 2);
-    // Decoded straight into the string's buffer: the list load reads two of these per folder.
-    QString text((bytes.size() + 1) / 2, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    // Read onto the stack and decoded into a string of the text's own size: the list load reads two
+    // of these per folder and keeps the description for as long as the list shows it.
+    char bytes[kTextCapacity * 2];
+    const qsizetype size = file.Read(bytes, sizeof bytes);
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes);
     qsizetype units = 0;
-    for (qsizetype i = 0; i < bytes.size(); i += 2) {
-        const char16_t unit = static_cast<char16_t>(b[i] | (i + 1 < bytes.size() ? b[i + 1] << 8 : 0));
-        if (unit == 0)
+    while (units * 2 < size) {
+        const qsizetype i = units * 2;
+        if ((b[i] | (i + 1 < size ? b[i + 1] : 0)) == 0)
             break;
-        out[units++] = unit;
+        ++units;
     }
-    text.truncate(units);
+    QString text(units, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype k = 0; k < units; ++k) {
+        const qsizetype i = k * 2;
+        out[k] = static_cast<char16_t>(b[i] | (i + 1 < size ? b[i + 1] << 8 : 0));
+    }
     return text;
 }
 
