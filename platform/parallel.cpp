@@ -64,15 +64,20 @@ void ParallelFor(qsizetype count, int threads, const std::function<void(qsizetyp
         }
     };
     run = [&] {
+        // The waits are counted only after a slow item (a system call each time): a wait since the
+        // last count is taken as that item's, since a fast item has no time to sleep in.
+        long waitsSeen = VoluntaryWaits();
         for (qsizetype i = next++; i < count; i = next++) {
             if (cancel && *cancel)
                 return;
             const auto began = std::chrono::steady_clock::now();
-            const long waitsBefore = VoluntaryWaits();
             work(i);
-            if (std::chrono::steady_clock::now() - began > std::chrono::microseconds(kSlowItemUs)
-                && VoluntaryWaits() != waitsBefore)
-                grow();
+            if (std::chrono::steady_clock::now() - began > std::chrono::microseconds(kSlowItemUs)) {
+                const long waits = VoluntaryWaits();
+                if (waits != waitsSeen)
+                    grow();
+                waitsSeen = waits;
+            }
         }
     };
     for (qsizetype i = 1; i < std::min<qsizetype>(most, initial); ++i)
