@@ -441,6 +441,15 @@ void RegisterWindowFigures(bool share, int rows, int repetitions)
         for (auto _ : state)
             benchmark::DoNotOptimize(ParallelReadFloor(f.bothFiles, kReaders));
     }, false);
+    if (!share && rows == 10000) {
+        // The same reads with the status query and the lock each open of the program makes.
+        add(place + "xfloor2" + n, [key](benchmark::State& state) {
+            const Fixture& f = Prepare(key);
+            const CpuCounter cpu(state);
+            for (auto _ : state)
+                benchmark::DoNotOptimize(ParallelReadFloor(f.bothFiles, kReaders, true));
+        }, false);
+    }
     add(place + "floor1" + n, [key](benchmark::State& state) {
         const Fixture& f = Prepare(key);
         const CpuCounter cpu(state);
@@ -893,6 +902,9 @@ int main(int argc, char** argv)
     }
     std::printf("floor16 of a pass with every folder due: per schedule file the read, the rewrite (a new sibling\n"
                 "written, synced and renamed over it) and the read again of a firing\n");
+    if (const double x = get("local.xfloor2/10000"), p = get("local.startup/10000"); x > 0 && p > 0)
+        std::printf("local start-up list, 10000 rows, against its files read by %d readers with the status query and\n"
+                    "the lock of each of the program's opens (xfloor16 %.2f ms): ratio %.2f\n", kReaders, x, p / x);
     if (!stuckRuns.empty()) {
         std::printf("\na folder on the share stops answering (every call in it waits), 1,000 folders all due, %d runs;\n"
                     "ms, the stall over the whole run (targets: every other folder fired, each call <= 200 ms, stall <= 100)\n",

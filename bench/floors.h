@@ -15,7 +15,9 @@ long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock);
 
 // Opens, reads and closes every file of paths once (plain opens, no lock), with readers threads
 // each taking the next path in turn: the least a program reading these files in parallel waits.
-long ParallelReadFloor(const std::vector<std::string>& paths, int readers);
+// With asTheProgram, each open also queries the file's status and takes its exclusive lock, as
+// every open of the program does (it accepts only regular files, and opens without sharing).
+long ParallelReadFloor(const std::vector<std::string>& paths, int readers, bool asTheProgram = false);
 
 // The file work of firing a folder, for every file of paths, with readers threads each taking the
 // next path in turn: the file read; replaced atomically by the same bytes (a new sibling created,
