@@ -4,6 +4,8 @@
 #include "schedule/rowtexts.h"
 #include "store/scan.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <condition_variable>
 #include <limits>
@@ -109,6 +111,33 @@ std::vector<LoadedRow> ReadRowsParallel(const QStringList& folders, int threads)
     return rows;
 }
 
+namespace {
+
+std::atomic<quint64> g_loads { 0 };
+
+// One copy of each schedule text and next trigger for the rows that show it: a tree's rows repeat
+// a few hundred of them, and a row keeps its texts for as long as the list shows it. Each worker
+// keeps its own set, for the one load it works for, so no worker waits for another.
+void ShareRowTexts(quint64 load, LoadedRow& row)
+{
+    thread_local quint64 t_load = 0;
+    thread_local QSet<QString> t_texts;
+    if (t_load != load) {
+        t_load = load;
+        t_texts.clear();
+    }
+    for (QString* text : { &row.schedText, &row.nextText }) {
+        if (text->isEmpty())
+            continue;
+        if (const auto it = t_texts.constFind(*text); it != t_texts.cend())
+            *text = *it;
+        else
+            t_texts.insert(*text);
+    }
+}
+
+} // namespace
+
 struct ListLoadJob::State
 {
     std::mutex mutex; // guards the fields below but rows (whose slots the board hands over)
@@ -132,6 +161,7 @@ ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads
         [state, root = std::move(root), notify, threads, stuckMs, keepFrom](const std::atomic<bool>& cancel) {
             ScannedRows scan = ScanRowsParallel(root, threads, &cancel, stuckMs, keepFrom);
             const QString prefix = root.left(keepFrom); // what each row's path lacks
+            const quint64 load = ++g_loads;
             const QStringList folders = scan.folders;
             {
                 const std::lock_guard lock(state->mutex);
@@ -148,6 +178,7 @@ ListLoadJob::ListLoadJob(QString root, std::function<void()> notify, int threads
                     return;
                 auto row = std::make_unique<LoadedRow>(ReadRowQuietly(prefix + folders[i]));
                 row->folder = folders[i];
+                ShareRowTexts(load, *row);
                 state->rows[size_t(i)] = std::move(row);
                 // The window takes rows in order: a row after the one it waits for wakes nobody.
                 bool awaited = false;
