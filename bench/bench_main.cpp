@@ -755,7 +755,8 @@ int main(int argc, char** argv)
             RegisterWindowFigures(true, rows, shareRepetitions);
     }
     if (dueRepetitions > 0) {
-        RegisterDueFigures(false, localDue, dueRepetitions);
+        if (!shareOnly) // its tree is built only then
+            RegisterDueFigures(false, localDue, dueRepetitions);
         if (share)
             RegisterDueFigures(true, 1000, std::min(dueRepetitions, shareRepetitions));
     }
