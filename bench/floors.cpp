@@ -53,6 +53,28 @@ long ReadRegularLocked(const char* path)
     return n > 0 ? n : 0;
 }
 
+// Runs one(path) for every path, readers threads each taking the next path in turn; the sum of
+// what they return.
+template <typename One>
+long OnReaders(const std::vector<std::string>& paths, int readers, One one)
+{
+    std::atomic<size_t> next { 0 };
+    std::atomic<long> total { 0 };
+    const auto work = [&] {
+        long mine = 0;
+        for (size_t i = next++; i < paths.size(); i = next++)
+            mine += one(paths[i]);
+        total += mine;
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < readers; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    return total;
+}
+
 bool IsDots(const char* name)
 {
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
@@ -126,21 +148,9 @@ long ScheduleReadFloor(const std::vector<std::string>& folders, bool lock)
 
 long ParallelReadFloor(const std::vector<std::string>& paths, int readers, bool asTheProgram)
 {
-    std::atomic<size_t> next { 0 };
-    std::atomic<long> bytes { 0 };
-    const auto read = [&] {
-        long mine = 0;
-        for (size_t i = next++; i < paths.size(); i = next++)
-            mine += asTheProgram ? ReadRegularLocked(paths[i].c_str()) : ReadWhole(paths[i].c_str(), false);
-        bytes += mine;
-    };
-    std::vector<std::thread> threads;
-    for (int i = 1; i < readers; ++i)
-        threads.emplace_back(read);
-    read();
-    for (std::thread& thread : threads)
-        thread.join();
-    return bytes;
+    return OnReaders(paths, readers, [asTheProgram](const std::string& path) {
+        return asTheProgram ? ReadRegularLocked(path.c_str()) : ReadWhole(path.c_str(), false);
+    });
 }
 
 namespace {
@@ -171,21 +181,7 @@ long FireOne(const std::string& path)
 
 long ParallelFireFloor(const std::vector<std::string>& paths, int readers)
 {
-    std::atomic<size_t> next { 0 };
-    std::atomic<long> bytes { 0 };
-    const auto fire = [&] {
-        long mine = 0;
-        for (size_t i = next++; i < paths.size(); i = next++)
-            mine += FireOne(paths[i]);
-        bytes += mine;
-    };
-    std::vector<std::thread> threads;
-    for (int i = 1; i < readers; ++i)
-        threads.emplace_back(fire);
-    fire();
-    for (std::thread& thread : threads)
-        thread.join();
-    return bytes;
+    return OnReaders(paths, readers, FireOne);
 }
 
 int SubstringFloor(const std::vector<std::u16string>& rows, const std::vector<std::u16string>& terms)
